@@ -1,0 +1,32 @@
+# GoogleTest from Debian's source package, built with the same compiler as the program.
+set(SONDREL_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+# GoogleTest's own sources are not ours to keep -Wextra clean.
+set(_sondrel_saved_options ${CMAKE_CXX_FLAGS})
+add_subdirectory(${SONDREL_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+include(GoogleTest)
+
+# sondrel_add_gtest(<target> SOURCES ... LIBS ... [NO_AUDIO] [TIMEOUT s])
+# Builds a GoogleTest program and registers each of its cases with ctest. Under Wine every
+# case is one Wine process; the test script keeps one wineserver running so that is cheap.
+# NO_AUDIO runs the cases where Wine sees no audio device at all.
+function(sondrel_add_gtest target)
+  cmake_parse_arguments(arg "NO_AUDIO" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${arg_SOURCES})
+  target_link_libraries(${target} PRIVATE ${arg_LIBS} GTest::gmock GTest::gtest_main)
+  if(NOT arg_TIMEOUT)
+    set(arg_TIMEOUT 120)
+  endif()
+  set(env "")
+  if(arg_NO_AUDIO)
+    # Wine's PulseAudio driver then finds no server and lists no device.
+    list(APPEND env "PULSE_SERVER=unix:/nonexistent/sondrel-no-audio" "SONDREL_NO_AUDIO=1")
+  endif()
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    NO_PRETTY_VALUES
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${arg_TIMEOUT} ENVIRONMENT "${env}")
+endfunction()

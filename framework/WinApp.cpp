@@ -1,0 +1,66 @@
+#include "WinApp.h"
+
+#include "Wnd.h"
+
+namespace {
+CWinApp* g_currentApp = nullptr;
+bool g_controlContainerEnabled = false;
+
+std::string ExecutableBaseName() {
+  char path[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
+  std::string name(path);
+  const size_t slash = name.find_last_of("\\/");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return name;
+}
+}  // namespace
+
+CWinApp::CWinApp(const char* appName) : m_appName(appName ? appName : "") { g_currentApp = this; }
+
+CWinApp::~CWinApp() {
+  if (g_currentApp == this) g_currentApp = nullptr;
+}
+
+const MessageMap* CWinApp::GetMessageMap() const {
+  static constexpr MessageEntry entries[] = {OnCommand<&CWinApp::OnHelp>(ID_HELP, 0)};
+  static constexpr MessageMap map{&CCmdTarget::ThisMessageMap, entries};
+  return &map;
+}
+
+int CWinApp::Run() {
+  MSG msg;
+  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+  m_exitCode = static_cast<int>(msg.wParam);
+  return ExitInstance();
+}
+
+CWinApp* AfxGetApp() { return g_currentApp; }
+CWnd* AfxGetMainWnd() { return g_currentApp ? g_currentApp->m_pMainWnd : nullptr; }
+HINSTANCE AfxGetInstanceHandle() {
+  return g_currentApp && g_currentApp->m_hInstance ? g_currentApp->m_hInstance : ::GetModuleHandleA(nullptr);
+}
+
+void AfxEnableControlContainer() { g_controlContainerEnabled = true; }
+bool AfxControlContainerEnabled() { return g_controlContainerEnabled; }
+
+int AfxWinMain(HINSTANCE instance) {
+  CWinApp* app = AfxGetApp();
+  if (app == nullptr) return -1;
+  app->m_hInstance = instance;
+  if (app->m_appName.empty()) app->m_appName = ExecutableBaseName();
+  if (!app->InitInstance()) return app->ExitInstance();
+  return app->Run();
+}
+
+int AfxMessageBox(const std::string& text, UINT type) {
+  CWnd* main = AfxGetMainWnd();
+  HWND owner = main && main->m_hWnd && ::IsWindowEnabled(main->m_hWnd) ? main->m_hWnd : nullptr;
+  const std::string caption = AfxGetApp() ? AfxGetApp()->GetAppName() : std::string();
+  return ::MessageBoxA(owner, text.c_str(), caption.c_str(), type);
+}

@@ -1,0 +1,83 @@
+# Sourced by the test and run scripts: starts what Sondrel needs under Wine, each part in
+# folders and on a display of this run's own, and stops them again by process id.
+# Call sondrel_env_start <run-dir> [audio|no-audio]; sondrel_env_stop is set as the EXIT trap.
+
+sondrel_env_pids=()
+
+sondrel_env_stop() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+  fi
+  local pid
+  for pid in "${sondrel_env_pids[@]}"; do
+    kill "$pid" >/dev/null 2>&1 || true
+  done
+  for pid in "${sondrel_env_pids[@]}"; do
+    wait "$pid" >/dev/null 2>&1 || true
+  done
+  sondrel_env_pids=()
+}
+
+sondrel_start_xvfb() {
+  local dir=$1 fifo="$1/xvfb-display"
+  mkfifo "$fifo"
+  # -displayfd lets the server pick a free display number, so parallel runs never collide.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$dir/xvfb.log" 2>&1 &
+  sondrel_env_pids+=($!)
+  local display
+  read -r -t 30 display <"$fifo" || { echo "test-env: Xvfb did not start (see $dir/xvfb.log)" >&2; return 1; }
+  rm -f "$fifo"
+  export DISPLAY=":$display"
+}
+
+sondrel_start_pulse() {
+  local dir="$1/pulse"
+  mkdir -p "$dir/home"
+  HOME="$dir/home" PULSE_RUNTIME_PATH="$dir/runtime" pulseaudio --daemonize=no --exit-idle-time=-1 -n \
+    --use-pid-file=no \
+    --load="module-null-sink sink_name=nullsink" \
+    --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
+    >"$dir.log" 2>&1 &
+  sondrel_env_pids+=($!)
+  local i
+  for i in $(seq 100); do
+    [ -S "$dir/native" ] && break
+    sleep 0.1
+  done
+  [ -S "$dir/native" ] || { echo "test-env: PulseAudio did not start (see $dir.log)" >&2; return 1; }
+  export PULSE_SERVER="unix:$dir/native"
+}
+
+sondrel_make_prefix() {
+  export WINEPREFIX="$1/wineprefix"
+  export WINEDEBUG=-all
+  # No downloads of Wine's Mono and Gecko add-ons: the program needs neither.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  # One persistent server for the whole run: every test process then starts in milliseconds.
+  wineserver -p
+  # Wine's own background processes start here, with their output going to the log: started
+  # later by a test they would inherit its output pipe and keep ctest waiting for its end.
+  wine wineboot --init >"$1/wineboot.log" 2>&1
+  # A crashing test program must end, not wait in Wine's crash dialog.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$1/wineboot.log" 2>&1
+}
+
+sondrel_env_start() {
+  local dir=$1 audio=${2:-audio}
+  mkdir -p "$dir"
+  trap sondrel_env_stop EXIT
+  sondrel_start_xvfb "$dir"
+  if [ "$audio" = audio ]; then
+    sondrel_start_pulse "$dir"
+  else
+    export PULSE_SERVER="unix:/nonexistent/sondrel-no-audio"
+  fi
+  sondrel_make_prefix "$dir"
+}
+
+# True when Wine can run 32-bit programs here (the wine32 package is installed).
+sondrel_has_wine32() {
+  [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/wine ]
+}
