@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Draws Sondrel's icons as .ico files (32-bit images with alpha, 16, 32 and 48 pixels).
+"""Draws Sondrel's icons as .ico files (32-bit images with alpha, 16, 24, 32 and 48 pixels).
 
-The images are computed, not painted by hand, so they stay sharp at every size:
+The images are computed, not painted by hand, so they stay sharp at every size. Shapes are
+laid out on a 16-unit grid and scaled, so straight edges fall on pixel boundaries at 16, 32
+and 48 pixels:
   python3 scripts/draw_icons.py res/icons
 """
 import math
@@ -9,7 +11,11 @@ import struct
 import sys
 from pathlib import Path
 
-SIZES = (16, 32, 48)
+SIZES = (16, 24, 32, 48)
+GRID = 16.0
+
+WHITE = (1.0, 1.0, 1.0, 1.0)
+OUTLINE = (0.13, 0.15, 0.18, 1.0)
 
 
 def blend(dst, src):
@@ -27,36 +33,100 @@ def coverage(distance):
     return max(0.0, min(1.0, distance + 0.5))
 
 
-def disc(cx, cy, r, colour):
-    def shade(x, y):
-        d = r - math.hypot(x - cx, y - cy)
-        return colour[:3] + (colour[3] * coverage(d),)
-    return shade
+def disc_distance(cx, cy, r):
+    return lambda x, y: r - math.hypot(x - cx, y - cy)
 
 
-def record_icon(size):
-    """A bright red recording dot in a dark ring: the program's own icon."""
-    s = size
-    layers = [
-        disc(s / 2, s / 2, s * 0.47, (0.15, 0.17, 0.20, 1.0)),
-        disc(s / 2, s / 2, s * 0.40, (0.92, 0.92, 0.94, 1.0)),
-        disc(s / 2, s / 2, s * 0.30, (0.85, 0.08, 0.10, 1.0)),
-        disc(s * 0.42, s * 0.40, s * 0.09, (1.0, 0.55, 0.55, 0.8)),
-    ]
-    return render(s, layers)
+def box_distance(x0, y0, x1, y1):
+    """Inside distance of an axis-aligned rectangle (negative outside)."""
+    def distance(x, y):
+        dx = max(x0 - x, x - x1)
+        dy = max(y0 - y, y - y1)
+        if dx > 0 and dy > 0:
+            return -math.hypot(dx, dy)
+        return -max(dx, dy)
+    return distance
+
+
+def polygon_distance(points):
+    """Inside distance of a convex polygon given clockwise in screen coordinates."""
+    edges = []
+    for (ax, ay), (bx, by) in zip(points, points[1:] + points[:1]):
+        length = math.hypot(bx - ax, by - ay)
+        edges.append((ax, ay, (by - ay) / length, -(bx - ax) / length))
+
+    def distance(x, y):
+        return min(-((x - ax) * nx + (y - ay) * ny) for ax, ay, nx, ny in edges)
+    return distance
+
+
+def union(*distances):
+    return lambda x, y: max(d(x, y) for d in distances)
+
+
+def gradient(top, bottom):
+    """Vertical gradient across the grid, lighter at the top like a lit button."""
+    def colour(y):
+        t = max(0.0, min(1.0, y / GRID))
+        return tuple(top[i] + (bottom[i] - top[i]) * t for i in range(3)) + (1.0,)
+    return colour
 
 
 def render(size, layers):
+    """Renders layers, each (inside distance, colour) in grid units, at `size` pixels.
+    A colour may be a function of the grid row, for vertical gradients."""
+    scale = size / GRID
     pixels = []
-    for y in range(size):
+    for py in range(size):
         row = []
-        for x in range(size):
+        for px in range(size):
+            x, y = (px + 0.5) / scale, (py + 0.5) / scale
             p = (0.0, 0.0, 0.0, 0.0)
-            for layer in layers:
-                p = blend(p, layer(x + 0.5, y + 0.5))
+            for distance, colour in layers:
+                c = colour(y) if callable(colour) else colour
+                p = blend(p, c[:3] + (c[3] * coverage(distance(x, y) * scale),))
             row.append(p)
         pixels.append(row)
     return pixels
+
+
+def recorder_face(dot_top, dot_bottom):
+    """The program's own image: a dark ring, a light face and a coloured recording dot."""
+    return [
+        (disc_distance(8, 8, 7.7), OUTLINE),
+        (disc_distance(8, 8, 6.4), gradient((0.98, 0.98, 0.99), (0.80, 0.82, 0.85))),
+        (disc_distance(8, 8, 4.3), gradient(dot_top, dot_bottom)),
+        (disc_distance(6.9, 6.7, 1.3), (1.0, 1.0, 1.0, 0.55)),
+    ]
+
+
+def state_badge(top, bottom, glyph):
+    """A state light: a coloured button with a white symbol on it."""
+    return [
+        (disc_distance(8, 8, 7.7), OUTLINE),
+        (disc_distance(8, 8, 6.7), gradient(top, bottom)),
+        (glyph, WHITE),
+    ]
+
+
+RED = ((1.0, 0.36, 0.34), (0.78, 0.05, 0.07))
+GREY = ((0.72, 0.74, 0.77), (0.45, 0.47, 0.51))
+AMBER = ((1.0, 0.78, 0.30), (0.87, 0.50, 0.02))
+GREEN = ((0.45, 0.85, 0.42), (0.10, 0.56, 0.18))
+SLATE = ((0.62, 0.66, 0.71), (0.36, 0.40, 0.46))
+
+ICONS = {
+    # 128: the program's icon and the tray icon while recording.
+    'sondrel.ico': recorder_face(*RED),
+    # 156: the tray icon while not recording, the same face with the dot switched off.
+    'tray_idle.ico': recorder_face(*GREY),
+    # 142, 134, 138, 139: the main window's state light for Idle, Recording, Paused, Playing.
+    'state_idle.ico': state_badge(*SLATE, box_distance(5, 5, 11, 11)),
+    'state_recording.ico': state_badge(*RED, disc_distance(8, 8, 3.4)),
+    'state_paused.ico': state_badge(*AMBER, union(box_distance(5, 4.5, 7, 11.5),
+                                                  box_distance(9, 4.5, 11, 11.5))),
+    'state_playing.ico': state_badge(*GREEN, polygon_distance([(6, 4.5), (12, 8), (6, 11.5)])),
+}
 
 
 def ico_image(pixels):
@@ -78,8 +148,8 @@ def ico_image(pixels):
     return header + bytes(body) + bytes(mask)
 
 
-def write_ico(path, draw):
-    images = [ico_image(draw(s)) for s in SIZES]
+def write_ico(path, layers):
+    images = [ico_image(render(s, layers)) for s in SIZES]
     out = bytearray(struct.pack('<HHH', 0, 1, len(images)))
     offset = 6 + 16 * len(images)
     for s, data in zip(SIZES, images):
@@ -90,13 +160,9 @@ def write_ico(path, draw):
     Path(path).write_bytes(out)
 
 
-ICONS = {
-    'sondrel.ico': record_icon,
-}
-
 if __name__ == '__main__':
     folder = Path(sys.argv[1] if len(sys.argv) > 1 else 'res/icons')
     folder.mkdir(parents=True, exist_ok=True)
-    for name, draw in ICONS.items():
-        write_ico(folder / name, draw)
+    for name, layers in ICONS.items():
+        write_ico(folder / name, layers)
         print(folder / name)
