@@ -7,7 +7,42 @@
 #endif
 
 // Icons and bitmaps
-#define IDR_MAINFRAME 128
+#define IDR_MAINFRAME 128          // program icon, also the tray icon while recording
+#define IDI_STATE_RECORDING 134
+#define IDI_STATE_PAUSED 138
+#define IDI_STATE_PLAYING 139
+#define IDI_STATE_IDLE 142
+#define IDI_TRAY_IDLE 156          // tray icon while not recording
+#define IDB_BANNER 158
+
+// Tray menu
+#define IDR_TRAY_MENU 157
+#define ID_TRAY_STOP 32772
+#define ID_TRAY_PAUSE 32773
+#define ID_TRAY_START 32774
+#define ID_TRAY_RESUME 32775
+#define ID_TRAY_EXIT 32776
+#define ID_TRAY_RESTORE 32777
+
+// System menu of the main dialog
+#define IDM_ABOUTBOX 0x0010
+
+// String table
+#define IDS_ABOUTBOX 101
+#define IDS_NO_AUDIO_DEVICES 102
+#define IDS_PAUSE 103
+#define IDS_RESUME 104
+#define IDS_START 105
+#define IDS_STOP 106
+#define IDS_QUIT_WHILE_RECORDING 107
+#define IDS_START_FAILED 108
+#define IDS_STOP_FAILED 109
+#define IDS_PRODUCT_URL 112
+#define IDS_APP_TITLE 113
+#define IDS_NO_FILE 114
+#define IDS_OVERWRITE_FILE 115
+#define IDS_PLAY_FAILED 116
+#define IDS_INVALID_TIMER 117
 
 // Main dialog
 #define IDD_SONDREL_DIALOG 102

@@ -1,0 +1,229 @@
+// Reads the resources of the built Sondrel.exe, the way the program and the shell see them.
+#include "app/ModuleDirectory.h"
+#include "res/resource.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ExecutablePath() { return GetModuleDirectory() + "\\Sondrel.exe"; }
+
+struct LibraryDeleter {
+  void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
+
+struct MenuDeleter {
+  void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+using Menu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
+
+struct IconDeleter {
+  void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+using Icon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+
+struct GdiDeleter {
+  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiDeleter>;
+
+class Resources : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_module.reset(LoadLibraryExA(ExecutablePath().c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(m_module) << ExecutablePath() << " error " << GetLastError();
+  }
+
+  // The raw bytes of one resource, empty if it is missing.
+  std::string Raw(LPCSTR name, LPCSTR type) const {
+    HRSRC info = FindResourceA(m_module.get(), name, type);
+    if (!info)
+      return {};
+    const void* data = LockResource(LoadResource(m_module.get(), info));
+    return std::string(static_cast<const char*>(data), SizeofResource(m_module.get(), info));
+  }
+
+  Library m_module;
+};
+
+TEST_F(Resources, StringsHaveTheProgramsTexts) {
+  const struct {
+    UINT id;
+    const char* text;
+  } cases[] = {
+      {IDS_ABOUTBOX, "&About Velmora Sondrel..."},
+      {IDS_NO_AUDIO_DEVICES, "No available audio devices!"},
+      {IDS_PAUSE, "Pause"},
+      {IDS_RESUME, "Resume"},
+      {IDS_START, "Start"},
+      {IDS_STOP, "Stop"},
+      {IDS_QUIT_WHILE_RECORDING, "Application is still recording.\nDo you want to quit anyway?"},
+      {IDS_START_FAILED, "Could not start recording!"},
+      {IDS_STOP_FAILED, "Could not stop recording!"},
+      {IDS_PRODUCT_URL, "https://velmora.example/sondrel"},
+      {IDS_APP_TITLE, "Velmora Sondrel"},
+      {IDS_NO_FILE, "No File"},
+      {IDS_OVERWRITE_FILE, "File already exists. Overwrite it?"},
+      {IDS_PLAY_FAILED, "Could not run audio file!"},
+      {IDS_INVALID_TIMER, "Warning: invalid timer date/time!"},
+  };
+  for (const auto& c : cases) {
+    char text[256] = {};
+    EXPECT_GT(LoadStringA(m_module.get(), c.id, text, sizeof text), 0) << c.id;
+    EXPECT_STREQ(text, c.text) << c.id;
+  }
+  // The gaps in the numbering stay empty: no stray texts.
+  for (UINT id : {110u, 111u, 118u}) {
+    char text[16] = {};
+    EXPECT_EQ(LoadStringA(m_module.get(), id, text, sizeof text), 0) << id;
+  }
+}
+
+TEST_F(Resources, TrayMenuHasItsItemsInOrder) {
+  Menu menu(LoadMenuA(m_module.get(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+  ASSERT_TRUE(menu);
+  ASSERT_EQ(GetMenuItemCount(menu.get()), 1);
+  char caption[32] = {};
+  GetMenuStringA(menu.get(), 0, caption, sizeof caption, MF_BYPOSITION);
+  EXPECT_STREQ(caption, "SysTray");
+
+  HMENU popup = GetSubMenu(menu.get(), 0);
+  ASSERT_TRUE(popup);
+  const struct {
+    UINT id;  // 0 for a separator
+    const char* text;
+  } items[] = {
+      {ID_TRAY_RESTORE, "Restore"}, {0, ""},  {ID_TRAY_START, "Start"},   {ID_TRAY_STOP, "Stop"},
+      {ID_TRAY_PAUSE, "Pause"},     {ID_TRAY_RESUME, "Resume"}, {0, ""}, {ID_TRAY_EXIT, "Exit"},
+  };
+  ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(std::size(items)));
+  for (UINT i = 0; i < std::size(items); ++i) {
+    char text[32] = {};
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_STATE;
+    info.dwTypeData = text;
+    info.cch = sizeof text;
+    ASSERT_TRUE(GetMenuItemInfoA(popup, i, TRUE, &info)) << i;
+    EXPECT_EQ((info.fType & MFT_SEPARATOR) != 0, items[i].id == 0) << i;
+    EXPECT_EQ(info.wID, items[i].id) << i;
+    EXPECT_STREQ(text, items[i].text) << i;
+    if (items[i].id != 0) {  // the menu code greys items by state; the resource starts them enabled
+      EXPECT_EQ(info.fState & (MFS_DISABLED | MFS_CHECKED), 0u) << i;
+    }
+  }
+}
+
+// The system picks an icon's image by size from its group: the group must hold 16 and 32
+// pixels itself, so the small and large icons are drawn, not scaled.
+TEST_F(Resources, IconsHoldSmallAndLargeImages) {
+  for (int id : {IDR_MAINFRAME, IDI_STATE_RECORDING, IDI_STATE_PAUSED, IDI_STATE_PLAYING,
+                 IDI_STATE_IDLE, IDI_TRAY_IDLE}) {
+    std::string group = Raw(MAKEINTRESOURCEA(id), RT_GROUP_ICON);
+    ASSERT_FALSE(group.empty()) << id;
+    for (int size : {16, 32}) {
+      int image_id = LookupIconIdFromDirectoryEx(
+          reinterpret_cast<PBYTE>(group.data()), TRUE, size, size, LR_DEFAULTCOLOR);
+      std::string image = Raw(MAKEINTRESOURCEA(image_id), RT_ICON);
+      ASSERT_GE(image.size(), sizeof(BITMAPINFOHEADER)) << id << " at " << size;
+      const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(image.data());
+      EXPECT_EQ(header->biWidth, size) << id;
+      EXPECT_EQ(header->biBitCount, 32) << id;  // with an alpha channel
+
+      Icon icon(static_cast<HICON>(
+          LoadImageA(m_module.get(), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0)));
+      ASSERT_TRUE(icon) << id << " at " << size;
+      ICONINFO info = {};
+      ASSERT_TRUE(GetIconInfo(icon.get(), &info));
+      GdiObject colour(info.hbmColor), mask(info.hbmMask);
+      BITMAP bitmap = {};
+      GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+      EXPECT_EQ(bitmap.bmWidth, size) << id;
+      EXPECT_EQ(bitmap.bmHeight, size) << id;
+    }
+  }
+}
+
+TEST_F(Resources, BannerIsATrueColourBitmap) {
+  GdiObject banner(LoadImageA(m_module.get(), MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP, 0, 0,
+                              LR_CREATEDIBSECTION));
+  ASSERT_TRUE(banner);
+  BITMAP bitmap = {};
+  ASSERT_TRUE(GetObjectA(banner.get(), sizeof bitmap, &bitmap));
+  EXPECT_EQ(bitmap.bmBitsPixel, 24);
+  // Wide and low like its 313 x 46 dialog-unit frame (dialog units are about twice as
+  // tall as wide, so the pixels are about 6:1 rather than 7:1).
+  const double ratio = double(bitmap.bmWidth) / bitmap.bmHeight;
+  EXPECT_GT(ratio, 5.5);
+  EXPECT_LT(ratio, 7.0);
+}
+
+// The version values as the about box reads them: the translation entry names the block.
+TEST(Version, BlockNamesTheProductVersionAndNotice) {
+  const std::string path = ExecutablePath();
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+  ASSERT_GT(size, 0u);
+  std::vector<char> block(size);
+  ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+
+  auto query = [&](const char* key) -> std::string {
+    char* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(block.data(), key, reinterpret_cast<void**>(&value), &length) || !value)
+      return "<missing>";
+    return std::string(value);
+  };
+
+  WORD* translation = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translation), &length));
+  ASSERT_GE(length, 4u);
+  EXPECT_EQ(translation[0], 0x0409);  // US English
+  EXPECT_EQ(translation[1], 1252);    // 0x04e4, the Western code page
+
+  EXPECT_EQ(query("\\StringFileInfo\\040904e4\\ProductName"), "Velmora Sondrel");
+  EXPECT_EQ(query("\\StringFileInfo\\040904e4\\LegalCopyright"), "Copyright (C) 2026 Velmora");
+
+  // The about box splits ProductVersion at commas into four numbers.
+  std::istringstream version(query("\\StringFileInfo\\040904e4\\ProductVersion"));
+  std::vector<int> parts;
+  for (std::string part; std::getline(version, part, ',');)
+    parts.push_back(std::atoi(part.c_str()));
+  const std::vector<int> expected = {SONDREL_VERSION_MAJOR, SONDREL_VERSION_MINOR,
+                                     SONDREL_VERSION_PATCH, 0};
+  EXPECT_EQ(parts, expected);
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwProductVersionMS, DWORD(MAKELONG(SONDREL_VERSION_MINOR, SONDREL_VERSION_MAJOR)));
+  EXPECT_EQ(fixed->dwProductVersionLS, DWORD(MAKELONG(0, SONDREL_VERSION_PATCH)));
+}
+
+TEST_F(Resources, ManifestAsksForVisualStylesAndDpiAwareness) {
+  const std::string manifest = Raw(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  ASSERT_FALSE(manifest.empty());
+  for (const char* needle : {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+                             "level=\"asInvoker\"", "<dpiAware", ">true</dpiAware>"}) {
+    EXPECT_NE(manifest.find(needle), std::string::npos) << needle;
+  }
+}
+
+TEST(HelpPage, LiesBesideTheExecutable) {
+  const std::string page = GetModuleDirectory() + "\\Help\\index.html";
+  EXPECT_NE(GetFileAttributesA(page.c_str()), INVALID_FILE_ATTRIBUTES) << page;
+}
+
+}  // namespace
