@@ -3,19 +3,18 @@ set(SONDREL_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-# GoogleTest's own sources are not ours to keep -Wextra clean.
-set(_sondrel_saved_options ${CMAKE_CXX_FLAGS})
 add_subdirectory(${SONDREL_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 include(GoogleTest)
 
-# sondrel_add_gtest(<target> SOURCES ... LIBS ... [NO_AUDIO] [TIMEOUT s])
+# sondrel_add_gtest(<target> SOURCES ... LIBS ... [NO_AUDIO] [DESKTOP] [TIMEOUT s])
 # Builds a GoogleTest program and registers each of its cases with ctest. Under Wine every
 # case is one Wine process; the test script keeps one wineserver running so that is cheap.
-# NO_AUDIO runs the cases where Wine sees no audio device at all.
+# NO_AUDIO runs the cases where Wine sees no audio device at all. DESKTOP marks cases that
+# need the foreground window or the keyboard focus: they never run alongside each other.
 function(sondrel_add_gtest target)
-  cmake_parse_arguments(arg "NO_AUDIO" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
-  add_executable(${target} ${arg_SOURCES})
-  target_link_libraries(${target} PRIVATE ${arg_LIBS} GTest::gmock GTest::gtest_main)
+  cmake_parse_arguments(arg "NO_AUDIO;DESKTOP" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${arg_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+  target_link_libraries(${target} PRIVATE ${arg_LIBS} GTest::gmock GTest::gtest)
   if(NOT arg_TIMEOUT)
     set(arg_TIMEOUT 120)
   endif()
@@ -24,9 +23,13 @@ function(sondrel_add_gtest target)
     # Wine's PulseAudio driver then finds no server and lists no device.
     list(APPEND env "PULSE_SERVER=unix:/nonexistent/sondrel-no-audio" "SONDREL_NO_AUDIO=1")
   endif()
+  set(lock "")
+  if(arg_DESKTOP)
+    set(lock RESOURCE_LOCK desktop)
+  endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     NO_PRETTY_VALUES
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${arg_TIMEOUT} ENVIRONMENT "${env}")
+    PROPERTIES TIMEOUT ${arg_TIMEOUT} ENVIRONMENT "${env}" ${lock})
 endfunction()

@@ -18,7 +18,7 @@ std::string ExecutableBaseName() {
 }
 }  // namespace
 
-CWinApp::CWinApp(const char* appName) : m_appName(appName ? appName : "") { g_currentApp = this; }
+CWinApp::CWinApp(const char* appName) : m_appName(appName ? appName : ExecutableBaseName()) { g_currentApp = this; }
 
 CWinApp::~CWinApp() {
   if (g_currentApp == this) g_currentApp = nullptr;
@@ -53,7 +53,6 @@ int AfxWinMain(HINSTANCE instance) {
   CWinApp* app = AfxGetApp();
   if (app == nullptr) return -1;
   app->m_hInstance = instance;
-  if (app->m_appName.empty()) app->m_appName = ExecutableBaseName();
   if (!app->InitInstance()) return app->ExitInstance();
   return app->Run();
 }

@@ -1,13 +1,40 @@
 #include "support/LinuxCommand.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #ifdef _WIN32
 #include <windows.h>
 
-#include <cstdlib>
-#include <string>
-
 #include "support/TempDir.h"
+#else
+#include <sys/wait.h>
+#endif
 
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') quoted += "'\\''";
+    else quoted += c;
+  }
+  return quoted + "'";
+}
+
+#ifndef _WIN32
+std::string UnixPath(const std::string& path) { return path; }
+
+LinuxCommandResult RunLinuxCommand(const std::string& shellCommand, unsigned) {
+  LinuxCommandResult result;
+  FILE* pipe = ::popen(("(" + shellCommand + ") 2>&1").c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
+  const int status = ::pclose(pipe);
+  result.finished = true;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+#else
 namespace {
 using UnixFileNameFunction = char*(CDECL*)(const WCHAR*);
 }
@@ -24,15 +51,6 @@ std::string UnixPath(const std::string& windowsPath) {
   std::string result(unix);
   ::HeapFree(::GetProcessHeap(), 0, unix);
   return result;
-}
-
-std::string ShellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'') quoted += "'\\''";
-    else quoted += c;
-  }
-  return quoted + "'";
 }
 
 LinuxCommandResult RunLinuxCommand(const std::string& shellCommand, unsigned timeoutMs) {

@@ -3,8 +3,7 @@
 // of the files the program writes (sox, ffmpeg, lame) and for host-side set-up (chattr).
 // Wine starts a Unix program from CreateProcess but gives no waitable process and no exit
 // code, so the command runs inside a shell script that records both in files, and the
-// call waits for them.
-#ifdef _WIN32
+// call waits for them. Built natively, the same calls run the command directly.
 #include <string>
 
 struct LinuxCommandResult {
@@ -17,8 +16,8 @@ struct LinuxCommandResult {
 LinuxCommandResult RunLinuxCommand(const std::string& shellCommand, unsigned timeoutMs = 60000);
 
 // The Linux path of a Windows path (through Wine's own mapping); empty when there is none.
+// Natively the path itself.
 std::string UnixPath(const std::string& windowsPath);
 
 // Quotes a string for /bin/sh.
 std::string ShellQuote(const std::string& text);
-#endif

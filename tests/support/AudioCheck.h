@@ -1,0 +1,37 @@
+#pragma once
+// Independent checks of the audio files the program writes: decoding with the host's
+// ffmpeg (which honours the encoder delay and padding in an MP3 tag frame), the duration
+// ffprobe reports, a tone's frequency, and a walk over MPEG audio frame headers.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct DecodedAudio {
+  std::string error;  // empty when the file decoded
+  unsigned sampleRate = 0;
+  unsigned channels = 0;
+  std::vector<int16_t> samples;  // the first channel
+
+  double Seconds() const { return sampleRate ? double(samples.size()) / sampleRate : 0.0; }
+};
+
+DecodedAudio DecodeWithFfmpeg(const std::string& path);
+
+// The duration ffprobe reports for the file's audio stream, in seconds; negative on failure.
+double ProbedDuration(const std::string& path);
+
+// The frequency of a steady tone, from the first and last of its rising zero crossings.
+double ToneFrequency(const std::vector<int16_t>& samples, unsigned sampleRate);
+
+struct MpegFrameHeader {
+  size_t offset = 0;
+  size_t size = 0;
+  unsigned bitRate = 0;  // kbit/s
+  unsigned sampleRate = 0;
+  unsigned channels = 0;
+};
+
+// The layer III frames of `bytes` from `offset`, following each header's frame length; the
+// walk ends at the first position that holds no complete frame.
+std::vector<MpegFrameHeader> MpegFrames(const std::string& bytes, size_t offset = 0);
