@@ -17,25 +17,18 @@ namespace {
 
 std::string ExecutablePath() { return GetModuleDirectory() + "\\Sondrel.exe"; }
 
-struct LibraryDeleter {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
+// Owns one handle and frees it with `Free`.
+template <auto Free>
+struct HandleDeleter {
+  template <class Handle>
+  void operator()(Handle handle) const { Free(handle); }
 };
-using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
-
-struct MenuDeleter {
-  void operator()(HMENU menu) const { DestroyMenu(menu); }
-};
-using Menu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
-
-struct IconDeleter {
-  void operator()(HICON icon) const { DestroyIcon(icon); }
-};
-using Icon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
-
-struct GdiDeleter {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiDeleter>;
+template <class Handle, auto Free>
+using Owned = std::unique_ptr<std::remove_pointer_t<Handle>, HandleDeleter<Free>>;
+using Library = Owned<HMODULE, FreeLibrary>;
+using Menu = Owned<HMENU, DestroyMenu>;
+using Icon = Owned<HICON, DestroyIcon>;
+using GdiObject = Owned<HGDIOBJ, DeleteObject>;
 
 class Resources : public ::testing::Test {
  protected:
