@@ -8,7 +8,7 @@ const MessageMap* CCmdTarget::ThisMessageMap() {
 }
 
 const MessageEntry* FindMessageEntry(const MessageMap* map, UINT message, UINT id, UINT code) {
-  const bool matchesIdAndCode = message == WM_COMMAND || message == WM_NOTIFY;
+  const bool matchesIdAndCode = message == WM_COMMAND || message == WM_NOTIFY || message == WM_REFLECTED_NOTIFY;
   for (; map != nullptr; map = map->base ? map->base() : nullptr) {
     for (size_t i = 0; i < map->count; ++i) {
       const MessageEntry& entry = map->first[i];

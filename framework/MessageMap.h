@@ -21,8 +21,11 @@ class CCmdTarget;
 
 using MessageThunk = LRESULT (*)(CCmdTarget& target, WPARAM wParam, LPARAM lParam);
 
+// A control's own WM_NOTIFY, sent back to it by its parent before the parent's map sees it.
+constexpr UINT WM_REFLECTED_NOTIFY = 0x2000 + WM_NOTIFY;
+
 struct MessageEntry {
-  UINT message;  // WM_COMMAND and WM_NOTIFY match id and code too
+  UINT message;  // WM_COMMAND and WM_NOTIFY match id and code too, reflected notifications code
   UINT id;
   UINT code;
   MessageThunk thunk;
@@ -184,6 +187,13 @@ template <auto F>
 constexpr MessageEntry OnNotify(UINT id, UINT code) {
   using T = typename framework_detail::MemberOf<decltype(F)>::Class;
   return {WM_NOTIFY, id, code, &NotifyThunk<T, F>};
+}
+
+// A control's handler of its own notification `code`: void OnCustomDraw(NMHDR*, LRESULT*).
+template <auto F>
+constexpr MessageEntry OnNotifyReflect(UINT code) {
+  using T = typename framework_detail::MemberOf<decltype(F)>::Class;
+  return {WM_REFLECTED_NOTIFY, 0, code, &NotifyThunk<T, F>};
 }
 
 // Finds the entry for a message in a map and its bases; null when none handles it.

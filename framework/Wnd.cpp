@@ -7,11 +7,10 @@ namespace {
 constexpr char kBindingProperty[] = "SondrelFrameworkWnd";
 }  // namespace
 
+// A window outlives its object only by being detached first; otherwise it goes with it.
 CWnd::~CWnd() {
-  if (m_hWnd != nullptr) {
-    if (m_superProc != nullptr) UnsubclassWindow();
-    else Unbind();
-  }
+  if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
+  if (m_hWnd != nullptr) UnsubclassWindow();  // a window of another thread stays
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd) {
@@ -76,12 +75,18 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   UINT id = 0;
   UINT code = 0;
+  LRESULT result = 0;
   if (message == WM_NOTIFY) {
     const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
     id = static_cast<UINT>(header->idFrom);
     code = header->code;
+    // The control that sent it may handle it itself (custom drawing, for instance).
+    CWnd* control = FromHandlePermanent(header->hwndFrom);
+    if (control != nullptr && control != this &&
+        control->Dispatch(WM_REFLECTED_NOTIFY, 0, code, wParam, lParam, result)) {
+      return result;
+    }
   }
-  LRESULT result = 0;
   if (Dispatch(message, id, code, wParam, lParam, result)) return result;
   return DefWindowProc(message, wParam, lParam);
 }

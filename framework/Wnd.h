@@ -11,6 +11,11 @@
 
 #include "CmdTarget.h"
 
+// windowsx.h defines a macro of this name; the member function below takes its place.
+#ifdef SubclassWindow
+#undef SubclassWindow
+#endif
+
 class CWnd : public CCmdTarget {
  public:
   CWnd() = default;

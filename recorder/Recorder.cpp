@@ -1,0 +1,205 @@
+#include "recorder/Recorder.h"
+
+#include <algorithm>
+
+#include "app/SettingsStore.h"
+#include "app/WindowMessages.h"
+#include "filters/kit/MediaType.h"
+#include "filters/mp3/AudioEncoderProperties.h"
+#include "recorder/CaptureDevices.h"
+#include "recorder/TextConversion.h"
+
+const CLSID CLSID_LameMp3Encoder = {0xB8D27088, 0xFF5F, 0x4B7C, {0x98, 0xDC, 0x0E, 0x91, 0xA1, 0x69, 0x62, 0x86}};
+const CLSID CLSID_WaveDest = {0x3C78B8E2, 0x6C4D, 0x11D1, {0xAD, 0xE2, 0x00, 0x00, 0xF8, 0x75, 0x4B, 0x99}};
+
+namespace {
+constexpr DWORD kAllContexts = CLSCTX_ALL;
+constexpr long kBufferCount = 6;
+constexpr uint32_t kLowestEncoderRate = 11025;
+}  // namespace
+
+CRecorder::CRecorder() = default;
+
+CRecorder::~CRecorder() { ReleaseGraph(); }
+
+HRESULT CRecorder::SetOutputFile(const std::string& path) {
+  m_outputFile = ToWide(path);
+  return S_OK;
+}
+
+HRESULT CRecorder::SetDevice(const std::string& name) {
+  m_deviceName = ToWide(name);
+  return S_OK;
+}
+
+HRESULT CRecorder::SetInputLine(const std::string& name) {
+  m_inputLineName = ToWide(name);
+  return S_OK;
+}
+
+HRESULT CRecorder::Start(unsigned format, HWND notifyWindow) {
+  // The caller has asked before replacing an existing file.
+  if (m_outputFile) ::DeleteFileA(ToAnsi(m_outputFile->c_str()).c_str());
+  HRESULT hr = BuildGraph(format);
+  if (FAILED(hr)) return hr;
+  ConfigureGraph(format);
+  hr = m_graph->QueryInterface(IID_IMediaControl, m_mediaControl.PutVoid());
+  if (FAILED(hr)) return hr;
+  if (SUCCEEDED(m_graph->QueryInterface(IID_IMediaEventEx, m_mediaEvents.PutVoid()))) {
+    m_mediaEvents->SetNotifyWindow(reinterpret_cast<OAHWND>(notifyWindow), WM_GRAPH_NOTIFY, 0);
+  }
+  hr = m_mediaControl->Run();
+  return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CRecorder::Stop() {
+  const HRESULT hr = m_mediaControl ? m_mediaControl->Stop() : S_OK;
+  ReleaseGraph();
+  m_outputFile.reset();
+  m_deviceName.reset();
+  m_inputLineName.reset();
+  m_level = 0.5;
+  return hr;
+}
+
+void CRecorder::Pause() {
+  if (m_mediaControl) m_mediaControl->Pause();
+}
+
+void CRecorder::Resume() {
+  if (m_mediaControl) m_mediaControl->Run();
+}
+
+HRESULT CRecorder::AddNewFilter(const CLSID& clsid, const wchar_t* name, CComPtr<IBaseFilter>& filter) {
+  HRESULT hr = ::CoCreateInstance(clsid, nullptr, kAllContexts, IID_IBaseFilter, filter.PutVoid());
+  if (FAILED(hr)) return hr;
+  return m_graph->AddFilter(filter.Get(), name);
+}
+
+// The first output pin of `from` to the first input pin of `to`, through whatever the graph
+// inserts between them.
+HRESULT CRecorder::Connect(IBaseFilter* from, IBaseFilter* to) {
+  CComPtr<IPin> output;
+  CComPtr<IPin> input;
+  HRESULT hr = FindPin(from, PINDIR_OUTPUT, output);
+  if (FAILED(hr)) return hr;
+  hr = FindPin(to, PINDIR_INPUT, input);
+  if (FAILED(hr)) return hr;
+  return m_graph->Connect(output.Get(), input.Get());
+}
+
+HRESULT CRecorder::BuildGraph(unsigned format) {
+  if (!m_outputFile || !m_deviceName || !m_inputLineName) return E_INVALIDARG;
+  ReleaseGraph();
+  HRESULT hr = ::CoCreateInstance(CLSID_FilterGraph, nullptr, kAllContexts, IID_IGraphBuilder, m_graph.PutVoid());
+  if (!m_graph) return hr;
+
+  hr = FindCaptureFilter(ToAnsi(m_deviceName->c_str()).c_str(), m_captureFilter);
+  if (FAILED(hr)) return hr;
+  hr = m_graph->AddFilter(m_captureFilter.Get(), L"Audio Capture");
+  if (FAILED(hr)) return hr;
+
+  const bool mp3 = format == kFormatMp3;
+  // Without the encoder, building goes on and fails at its connection below.
+  if (mp3 && SUCCEEDED(::CoCreateInstance(CLSID_LameMp3Encoder, nullptr, kAllContexts, IID_IBaseFilter,
+                                          m_encoder.PutVoid()))) {
+    hr = m_graph->AddFilter(m_encoder.Get(), L"Lame MP3");
+    if (FAILED(hr)) return hr;
+  }
+  hr = AddNewFilter(CLSID_WaveDest, L"Wave Dest", m_waveWriter);
+  if (FAILED(hr)) return hr;
+
+  hr = ::CoCreateInstance(CLSID_FileWriter, nullptr, kAllContexts, IID_IBaseFilter, m_fileWriter.PutVoid());
+  if (FAILED(hr)) return hr;
+  if (CComPtr<IFileSinkFilter> sink = ComQuery<IFileSinkFilter>(m_fileWriter.Get())) {
+    sink->SetFileName(m_outputFile->c_str(), nullptr);
+  }
+  hr = m_graph->AddFilter(m_fileWriter.Get(), L"File Writer");
+  if (FAILED(hr)) return hr;
+
+  if (mp3) {
+    // A missing encoder fails here, with E_POINTER from its pin look-up.
+    hr = Connect(m_captureFilter.Get(), m_encoder.Get());
+    if (FAILED(hr)) return hr;
+    hr = Connect(m_encoder.Get(), m_waveWriter.Get());
+  } else {
+    hr = Connect(m_captureFilter.Get(), m_waveWriter.Get());
+  }
+  if (FAILED(hr)) return hr;
+  return Connect(m_waveWriter.Get(), m_fileWriter.Get());
+}
+
+void CRecorder::ConfigureGraph(unsigned format) {
+  SelectInputLine(m_level, ToAnsi(m_inputLineName->c_str()).c_str(), m_captureFilter.Get());
+  SetCaptureFormat(m_sampleRate, m_captureFilter.Get(), m_channels, m_bytesPerSample, m_bufferDuration);
+  if (format != kFormatMp3 || !m_encoder) return;
+  CComPtr<IAudioEncoderProperties> encoder = ComQuery<IAudioEncoderProperties>(m_encoder.Get());
+  if (!encoder) return;
+  // The encoder reads the rate arriving at its input; MPEG audio starts at 11025 here.
+  DWORD sourceRate = 0;
+  encoder->get_SourceSampleRate(&sourceRate);
+  encoder->set_SampleRate(std::max<DWORD>(sourceRate, kLowestEncoderRate));
+  DWORD sourceChannels = 0;
+  encoder->get_SourceChannels(&sourceChannels);
+  const CSettingsStore& settings = Settings();
+  const DWORD variable = settings.GetUInt(Mp3BitRateType);
+  encoder->set_Variable(variable);
+  if (variable != 0) {
+    encoder->set_VariableMin(settings.GetUInt(Mp3MinBitRate));
+    encoder->set_VariableMax(settings.GetUInt(Mp3MaxBitRate));
+    encoder->set_VariableQ(settings.GetUInt(Mp3VbrQuality));
+  } else {
+    encoder->set_Bitrate(settings.GetUInt(Mp3ConstBitRate));
+  }
+  encoder->set_Quality(settings.GetUInt(Mp3EncQuality));
+}
+
+void CRecorder::ReleaseGraph() {
+  m_captureFilter.Reset();
+  m_waveWriter.Reset();
+  m_fileWriter.Reset();
+  m_mediaControl.Reset();
+  m_mediaEvents.Reset();
+  m_encoder.Reset();
+  m_graph.Reset();
+}
+
+HRESULT SetCaptureFormat(uint32_t rate, IBaseFilter* filter, uint32_t channels, uint32_t bytesPerSample,
+                         uint32_t bufferDurationMs) {
+  if (rate != 8000 && rate != 11025 && rate != 22050) rate = 44100;
+  const uint32_t sampleBytes = bytesPerSample == 1 ? 1 : 2;
+  const uint32_t channelCount = channels == 1 ? 1 : 2;
+  const uint32_t bytesPerSecond = rate * channelCount * sampleBytes;
+  bufferDurationMs = std::clamp<uint32_t>(bufferDurationMs, 50, 500);
+
+  CComPtr<IPin> pin;
+  HRESULT hr = FindPin(filter, PINDIR_OUTPUT, pin);
+  if (FAILED(hr)) return hr;
+  CComPtr<IAMBufferNegotiation> buffers;
+  hr = pin->QueryInterface(IID_IAMBufferNegotiation, buffers.PutVoid());
+  if (FAILED(hr)) return hr;
+  ALLOCATOR_PROPERTIES properties{};
+  properties.cBuffers = kBufferCount;
+  properties.cbBuffer = static_cast<long>(bufferDurationMs * bytesPerSecond / 1000);
+  properties.cbAlign = static_cast<long>(sampleBytes * channelCount);
+  properties.cbPrefix = 0;
+  buffers->SuggestAllocatorProperties(&properties);
+
+  CComPtr<IAMStreamConfig> config;
+  hr = pin->QueryInterface(IID_IAMStreamConfig, config.PutVoid());
+  if (FAILED(hr)) return hr;
+  AM_MEDIA_TYPE* type = nullptr;
+  if (SUCCEEDED(config->GetFormat(&type)) && type != nullptr) {
+    if (type->pbFormat != nullptr && type->cbFormat >= sizeof(WAVEFORMATEX)) {
+      auto* wave = reinterpret_cast<WAVEFORMATEX*>(type->pbFormat);
+      wave->nSamplesPerSec = rate;
+      wave->nAvgBytesPerSec = bytesPerSecond;
+      wave->nChannels = static_cast<WORD>(channelCount);
+      wave->wBitsPerSample = static_cast<WORD>(8 * sampleBytes);
+      wave->nBlockAlign = static_cast<WORD>(sampleBytes * channelCount);
+      config->SetFormat(type);
+    }
+    DeleteMediaType(type);
+  }
+  return S_OK;
+}
