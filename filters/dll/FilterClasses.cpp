@@ -1,0 +1,12 @@
+#include "filters/dll/FilterClasses.h"
+
+#include <uuids.h>
+
+#include "filters/wavdest/WaveDest.h"
+
+// A filter joins the DLL with one row here and its sources in the sondrel_filters target.
+const CFilterClass kFilterClasses[] = {
+    {&CLSID_WaveDest, kWaveDestName, CreateWaveDest, &kWaveDestRegistration, &CLSID_LegacyAmFilterCategory},
+};
+
+const size_t kFilterClassCount = sizeof(kFilterClasses) / sizeof(kFilterClasses[0]);

@@ -1,0 +1,86 @@
+#pragma once
+// The WAV writer, "Wave Dest": takes PCM audio (8 or 16 bits, 1 or 2 channels, any rate) or
+// MPEG audio on its input and hands the bytes of the output file to the File Writer on its
+// MEDIATYPE_Stream output, each sample stamped with its byte range (start = offset, stop =
+// offset + length), which is how the File Writer places bytes.
+//
+// PCM becomes a WAV file (WaveHeader.h) whose header is rewritten at offset 0 after every
+// data sample, when the graph leaves Running and at end of stream: a graph is stopped
+// downstream first, so the File Writer has closed the file before this filter hears of the
+// stop, and the file must be complete at every moment. MPEG audio becomes the raw frame
+// stream (an .mp3 file); an encoder rewrites bytes it wrote before through BytePosition.h.
+#include <windows.h>
+#include <strmif.h>
+
+#include <cstdint>
+
+#include "filters/kit/BaseFilter.h"
+#include "filters/kit/BasePin.h"
+#include "filters/wavdest/WaveHeader.h"
+
+extern const CLSID CLSID_WaveDest;
+extern const wchar_t kWaveDestName[];
+extern const REGFILTER2 kWaveDestRegistration;
+
+HRESULT CreateWaveDest(REFIID iid, void** out);
+
+class CWaveDest;
+
+class CWaveDestInputPin : public CBaseInputPin {
+ public:
+  explicit CWaveDestInputPin(CWaveDest& owner);
+
+  HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
+  HRESULT OnReceive(IMediaSample* sample) override;
+  HRESULT OnEndOfStream() override;
+  void OnBeginFlush() override;
+  void OnEndFlush() override;
+
+ private:
+  CWaveDest& m_owner;
+};
+
+class CWaveDestOutputPin : public CBaseOutputPin {
+ public:
+  explicit CWaveDestOutputPin(CWaveDest& owner);
+
+  HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
+  HRESULT GetMediaType(int index, CMediaType& type) override;
+  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES& request) override;
+};
+
+class CWaveDest : public CBaseFilter {
+ public:
+  CWaveDest();
+
+  int GetPinCount() override { return 2; }
+  CBasePin* GetPin(int index) override;
+
+  // The input's PCM format, when the input carries PCM.
+  static bool PcmFormatOf(const AM_MEDIA_TYPE& type, PcmFormat& format);
+  static bool IsMpegAudio(const AM_MEDIA_TYPE& type);
+
+ protected:
+  HRESULT OnStartStreaming() override;
+  void OnLeaveRunning() override;
+
+ private:
+  friend class CWaveDestInputPin;
+
+  HRESULT Receive(IMediaSample* sample);
+  HRESULT EndOfStream();
+  // Hands bytes to the File Writer at that offset, in as many samples as they need.
+  HRESULT Write(uint64_t offset, const BYTE* data, long length);
+  HRESULT WriteHeader();
+  // Reports the first failure to the graph once and returns it.
+  HRESULT Fail(HRESULT hr);
+
+  CWaveDestInputPin m_input;
+  CWaveDestOutputPin m_output;
+  // Stream state, under the streaming lock.
+  bool m_pcm = false;
+  PcmFormat m_format;
+  uint64_t m_dataBytes = 0;
+  uint64_t m_end = 0;  // one past the furthest byte written
+  HRESULT m_failure = S_OK;
+};
