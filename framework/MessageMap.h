@@ -165,14 +165,14 @@ LRESULT CommandThunk(CCmdTarget& target, WPARAM, LPARAM) {
 
 // WM_COMMAND from control or command `id` with notification `code`: void OnBrowse().
 template <auto F>
-constexpr MessageEntry OnCommand(UINT id, UINT code) {
+constexpr MessageEntry OnCommandFrom(UINT id, UINT code) {
   using T = typename framework_detail::MemberOf<decltype(F)>::Class;
   return {WM_COMMAND, id, code, &CommandThunk<T, F>};
 }
 
 template <auto F>
 constexpr MessageEntry OnClicked(UINT id) {
-  return OnCommand<F>(id, BN_CLICKED);
+  return OnCommandFrom<F>(id, BN_CLICKED);
 }
 
 template <class T, void (T::*F)(NMHDR*, LRESULT*)>

@@ -1,31 +1,50 @@
 #include "WinApp.h"
 
+#include <shellapi.h>
+
 #include "Wnd.h"
 
 namespace {
 CWinApp* g_currentApp = nullptr;
 bool g_controlContainerEnabled = false;
 
-std::string ExecutableBaseName() {
+std::string ExecutablePath() {
   char path[MAX_PATH] = {};
   ::GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
-  std::string name(path);
-  const size_t slash = name.find_last_of("\\/");
-  if (slash != std::string::npos) name.erase(0, slash + 1);
+  return path;
+}
+
+std::string ExecutableBaseName() {
+  std::string name = ExecutablePath();
+  name.erase(0, name.rfind('\\') + 1);
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos) name.erase(dot);
   return name;
 }
+
+std::string HelpPagePath() {
+  std::string path = ExecutablePath();
+  path.erase(path.rfind('\\') + 1);
+  return path + "Help\\index.html";
+}
 }  // namespace
 
-CWinApp::CWinApp(const char* appName) : m_appName(appName ? appName : ExecutableBaseName()) { g_currentApp = this; }
+CWinApp::CWinApp(const char* appName)
+    : m_appName(appName ? appName : ExecutableBaseName()), m_helpFilePath(HelpPagePath()) {
+  g_currentApp = this;
+}
+
+void CWinApp::OnHelp() {
+  CWnd* main = AfxGetMainWnd();
+  ::ShellExecuteA(main ? main->m_hWnd : nullptr, nullptr, m_helpFilePath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
 
 CWinApp::~CWinApp() {
   if (g_currentApp == this) g_currentApp = nullptr;
 }
 
 const MessageMap* CWinApp::GetMessageMap() const {
-  static constexpr MessageEntry entries[] = {OnCommand<&CWinApp::OnHelp>(ID_HELP, 0)};
+  static constexpr MessageEntry entries[] = {OnCommandFrom<&CWinApp::OnHelp>(ID_HELP, 0)};
   static constexpr MessageMap map{&CCmdTarget::ThisMessageMap, entries};
   return &map;
 }

@@ -21,14 +21,16 @@ class CWinApp : public CCmdTarget {
   // True runs a message loop until WM_QUIT; false goes straight to ExitInstance.
   virtual BOOL InitInstance() { return TRUE; }
   virtual int ExitInstance() { return m_exitCode; }
-  // The Help command's handler.
-  virtual void OnHelp() {}
+  // The Help command's handler: opens the help page with the shell.
+  virtual void OnHelp();
 
   // Names the registry key under HKEY_CURRENT_USER\Software where the application's
   // profile would live.
   void SetRegistryKey(const char* companyName) { m_registryKey = companyName ? companyName : ""; }
   const std::string& GetRegistryKey() const { return m_registryKey; }
   const std::string& GetAppName() const { return m_appName; }
+  // "Help\index.html" in the executable's folder.
+  const std::string& GetHelpFilePath() const { return m_helpFilePath; }
 
   const MessageMap* GetMessageMap() const override;
 
@@ -40,6 +42,7 @@ class CWinApp : public CCmdTarget {
   int Run();
 
   std::string m_appName;
+  std::string m_helpFilePath;
   std::string m_registryKey;
   int m_exitCode = 0;
 };

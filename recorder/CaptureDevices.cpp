@@ -86,6 +86,13 @@ struct PinInfo {
   std::string Name() const { return ToAnsi(info.achName); }
 };
 
+// mingw declares no __uuidof for this interface: its IID is named.
+CComPtr<IAMAudioInputMixer> MixerOf(IPin* pin) {
+  CComPtr<IAMAudioInputMixer> mixer;
+  pin->QueryInterface(IID_IAMAudioInputMixer, mixer.PutVoid());
+  return mixer;
+}
+
 PIN_DIRECTION DirectionOf(IPin* pin) {
   PIN_DIRECTION direction = PINDIR_OUTPUT;
   if (FAILED(pin->QueryDirection(&direction))) return static_cast<PIN_DIRECTION>(-1);
@@ -131,7 +138,7 @@ HRESULT FillInputCombo(const char* deviceName, CComboBox& list, int& enabledInde
     const PinInfo info(pin);
     if (info.valid) {
       list.AddString(info.Name());
-      CComPtr<IAMAudioInputMixer> mixer = ComQuery<IAMAudioInputMixer>(pin);
+      CComPtr<IAMAudioInputMixer> mixer = MixerOf(pin);
       BOOL enabled = FALSE;
       if (mixer && SUCCEEDED(mixer->get_Enable(&enabled)) && enabled) enabledIndex = position;
     }
@@ -165,7 +172,7 @@ HRESULT SelectInputLine(double level, const char* inputName, IBaseFilter* filter
     if (DirectionOf(pin) != PINDIR_INPUT) return false;
     const PinInfo info(pin);
     if (!info.valid) return false;
-    CComPtr<IAMAudioInputMixer> mixer = ComQuery<IAMAudioInputMixer>(pin);
+    CComPtr<IAMAudioInputMixer> mixer = MixerOf(pin);
     if (!mixer) return false;
     if (info.Name() == inputName) {
       mixer->put_Enable(TRUE);

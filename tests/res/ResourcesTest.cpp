@@ -70,6 +70,7 @@ TEST_F(Resources, StringsHaveTheProgramsTexts) {
       {IDS_OVERWRITE_FILE, "File already exists. Overwrite it?"},
       {IDS_PLAY_FAILED, "Could not run audio file!"},
       {IDS_INVALID_TIMER, "Warning: invalid timer date/time!"},
+      {IDS_RECORDING_FAILED, "Recording stopped because of an error!"},
   };
   for (const auto& c : cases) {
     char text[256] = {};
@@ -77,7 +78,7 @@ TEST_F(Resources, StringsHaveTheProgramsTexts) {
     EXPECT_STREQ(text, c.text) << c.id;
   }
   // The gaps in the numbering stay empty: no stray texts.
-  for (UINT id : {110u, 111u, 118u}) {
+  for (UINT id : {110u, 111u, 119u}) {
     char text[16] = {};
     EXPECT_EQ(LoadStringA(m_module.get(), id, text, sizeof text), 0) << id;
   }

@@ -1,6 +1,7 @@
 #include "ui/main/WindowUtilities.h"
 
 #include "framework/WinApp.h"
+#include "ui/main/WindowsVersion.h"
 
 void ForceForegroundWindow(HWND window) {
   const int version = GetWindowsVersionClass();
@@ -16,29 +17,14 @@ void ForceForegroundWindow(HWND window) {
   ::AttachThreadInput(foregroundThread, targetThread, FALSE);
 }
 
-// | class | version                                  |
-// | 0     | not NT, major version below 4            |
-// | 1     | NT, any version not listed               |
-// | 2     | not NT, 4.x other than 4.10 and 4.90     |
-// | 3, 4  | not NT, 4.10 and 4.90                    |
-// | 5..8  | NT 4.x, 5.0, 5.1, 6.0                    |
 int GetWindowsVersionClass() {
   const DWORD packed = ::GetVersion();
+  // The full version is read only where it decides the class.
+  if ((packed & 0x80000000u) && LOBYTE(LOWORD(packed)) < 4) return 0;
   OSVERSIONINFOA info{};
   info.dwOSVersionInfoSize = sizeof info;
-  if (packed & 0x80000000u) {
-    if (LOBYTE(LOWORD(packed)) < 4) return 0;
-    if (!::GetVersionExA(&info)) return 2;
-    if (info.dwMajorVersion == 4 && info.dwMinorVersion == 10) return 3;
-    if (info.dwMajorVersion == 4 && info.dwMinorVersion == 90) return 4;
-    return 2;
-  }
-  if (!::GetVersionExA(&info)) return 1;
-  if (info.dwMajorVersion == 4) return 5;
-  if (info.dwMajorVersion == 5 && info.dwMinorVersion == 0) return 6;
-  if (info.dwMajorVersion == 5 && info.dwMinorVersion == 1) return 7;
-  if (info.dwMajorVersion == 6 && info.dwMinorVersion == 0) return 8;
-  return 1;
+  const bool known = ::GetVersionExA(&info) != FALSE;
+  return ClassifyWindowsVersion(packed, known, info.dwMajorVersion, info.dwMinorVersion);
 }
 
 void EnableChildWindows(HWND window, bool enable) {

@@ -1,0 +1,109 @@
+// The recording state machine as the main dialog drives it: Start/Stop, Pause/Resume, Play,
+// the graph's events, and the question when the window closes during a recording.
+#include "app/SettingsStore.h"
+#include "app/SondrelApp.h"
+#include "app/WindowMessages.h"
+#include "recorder/PathProbe.h"
+#include "res/resource.h"
+#include "ui/main/MessageBoxes.h"
+#include "ui/main/PathParts.h"
+#include "ui/main/SondrelDlg.h"
+#include "ui/main/WindowUtilities.h"
+
+void CSondrelDlg::ToggleRecording() {
+  int& state = TheApp().m_recordingState;
+  if (state == Idle) {
+    const std::string name = m_outputFileName.GetFileName();
+    // Anything under that name counts, a folder too.
+    if (ProbePath(name) != PathKind::Missing && Settings().GetBool(OverwritePrompt) &&
+        AskYesNoBox(IDS_OVERWRITE_FILE) != IDYES) {
+      return;
+    }
+    if (FAILED(StartRecorder())) {
+      ShowErrorBox(IDS_START_FAILED);
+    } else {
+      state = Recording;
+    }
+  } else if (state == Recording || state == Paused) {
+    if (FAILED(StopRecorder())) {
+      ShowErrorBox(IDS_STOP_FAILED);
+    } else {
+      state = Idle;
+      SetWindowText(LoadProgramString(IDS_APP_TITLE) + " - " + GetFileNamePart(m_lastRecordedFile));
+    }
+  }
+  UpdateRecordingControls();
+}
+
+HRESULT CSondrelDlg::StartRecorder() {
+  const CSettingsStore& settings = Settings();
+  m_recorder.SetOutputFile(m_outputFileName.GetFileName());
+  m_recorder.SetDevice(settings.GetString(AudioDevice));
+  m_recorder.SetInputLine(settings.GetString(AudioInput));
+  m_recorder.m_bytesPerSample = settings.GetUInt(BytesPerSample);
+  m_recorder.m_sampleRate = settings.GetUInt(SamplesPerSecond);
+  m_recorder.m_channels = settings.GetUInt(Channels);
+  m_recorder.m_level = settings.GetUInt(AudioVolume) / 100.0;
+  return m_recorder.Start(settings.GetUInt(FileFormat), m_hWnd);
+}
+
+HRESULT CSondrelDlg::StopRecorder() {
+  m_lastRecordedFile = m_outputFileName.GetFileName();
+  UpdateFileName(true);
+  return m_recorder.Stop();
+}
+
+void CSondrelDlg::TogglePause() {
+  int& state = TheApp().m_recordingState;
+  if (state == Recording) {
+    m_recorder.Pause();
+    state = Paused;
+  } else if (state == Paused) {
+    m_recorder.Resume();
+    state = Recording;
+  }
+  UpdateRecordingControls();
+}
+
+void CSondrelDlg::OnPlay() {
+  int& state = TheApp().m_recordingState;
+  if (state != Idle) return;
+  state = Playing;
+  UpdateRecordingControls();
+  state = Idle;
+  UpdateRecordingControls();
+}
+
+LRESULT CSondrelDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_GRAPH_NOTIFY && lParam == 0) ProcessGraphEvents();
+  return CDialog::WindowProc(message, wParam, lParam);
+}
+
+// Drains the recording graph's events. A removed device (EC_DEVICE_LOST with 0) stops the
+// recording as the Stop button would; a graph that aborts on its own (a full disk, for
+// instance) stops the same way and the user is told, so the window never says "Recording"
+// while nothing is written. A stop releases the recorder's event interface: the loop keeps
+// a reference of its own, frees the last event's parameters through it and ends.
+void CSondrelDlg::ProcessGraphEvents() {
+  CComPtr<IMediaEventEx> events = m_recorder.MediaEvents();
+  if (!events) return;
+  long code = 0;
+  LONG_PTR first = 0;
+  LONG_PTR second = 0;
+  while (SUCCEEDED(events->GetEvent(&code, &first, &second, 0))) {
+    const int state = TheApp().m_recordingState;
+    const bool recording = state == Recording || state == Paused;
+    const bool deviceRemoved = code == EC_DEVICE_LOST && second == 0;
+    const bool aborted = code == EC_ERRORABORT;
+    if (recording && (deviceRemoved || aborted)) ToggleRecording();
+    events->FreeEventParams(code, first, second);
+    if (recording && aborted && TheApp().m_recordingState == Idle) ShowErrorBox(IDS_RECORDING_FAILED);
+    if (m_recorder.MediaEvents() != events.Get()) return;
+  }
+}
+
+void CSondrelDlg::OnClose() {
+  const int state = TheApp().m_recordingState;
+  if ((state == Recording || state == Paused) && AskYesNoBox(IDS_QUIT_WHILE_RECORDING) != IDYES) return;
+  Default();
+}
