@@ -26,6 +26,8 @@ class CMp3Encoder {
   // False when the input is not encodable PCM or libmp3lame cannot start.
   bool Start(const PcmFormat& input, const Mp3Settings& wanted);
   bool IsStarted() const { return m_lame != nullptr; }
+  // Ends the stream and frees libmp3lame's state.
+  void Close();
 
   // Encodes `bytes` of PCM (a sample frame may be split across calls) and appends the MPEG bytes that became ready to `out`, which may stay empty: the encoder
   // holds back about two frames of audio to look ahead.
@@ -51,7 +53,6 @@ class CMp3Encoder {
   unsigned FrameSamples() const;
 
  private:
-  void Close();
   void AppendSamples(const uint8_t* pcm, size_t bytes);  // whole sample frames to m_pcm
   bool EncodeSamples(const int16_t* interleaved, size_t frames, std::vector<uint8_t>& out);
   // The end of the audio encoded so far, as a sample position of the decoded output.

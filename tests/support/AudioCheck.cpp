@@ -1,5 +1,6 @@
 #include "support/AudioCheck.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
@@ -7,6 +8,8 @@
 #include "support/TempDir.h"
 
 namespace {
+
+constexpr double kPi = 3.14159265358979323846;
 
 // One "key=value" line of ffprobe's output.
 std::string ProbeValue(const std::string& output, const std::string& key) {
@@ -54,6 +57,26 @@ DecodedAudio DecodeWithFfmpeg(const std::string& path) {
 double ProbedDuration(const std::string& path) {
   const std::string value = ProbeValue(Probe(path), "duration");
   return value.empty() || value == "N/A" ? -1.0 : std::atof(value.c_str());
+}
+
+std::vector<uint8_t> TonePcm(unsigned sampleRate, unsigned channels, unsigned bitsPerSample, double hz,
+                             double seconds) {
+  std::vector<uint8_t> pcm;
+  const size_t frames = size_t(seconds * sampleRate);
+  pcm.reserve(frames * channels * bitsPerSample / 8);
+  for (size_t i = 0; i < frames; ++i) {
+    const double value = 0.5 * std::sin(2 * kPi * hz * double(i) / sampleRate);
+    for (unsigned c = 0; c < channels; ++c) {
+      if (bitsPerSample == 8) {
+        pcm.push_back(uint8_t(std::lround(128 + 127 * value)));
+      } else {
+        const auto sample = uint16_t(int16_t(std::lround(32767 * value)));
+        pcm.push_back(uint8_t(sample));
+        pcm.push_back(uint8_t(sample >> 8));
+      }
+    }
+  }
+  return pcm;
 }
 
 double ToneFrequency(const std::vector<int16_t>& samples, unsigned sampleRate) {

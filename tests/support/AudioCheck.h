@@ -21,6 +21,11 @@ DecodedAudio DecodeWithFfmpeg(const std::string& path);
 // The duration ffprobe reports for the file's audio stream, in seconds; negative on failure.
 double ProbedDuration(const std::string& path);
 
+// `seconds` of a sine tone at half of full scale as PCM: 8-bit unsigned or 16-bit signed
+// little-endian samples, the same in every channel.
+std::vector<uint8_t> TonePcm(unsigned sampleRate, unsigned channels, unsigned bitsPerSample, double hz,
+                             double seconds);
+
 // The frequency of a steady tone, from the first and last of its rising zero crossings.
 double ToneFrequency(const std::vector<int16_t>& samples, unsigned sampleRate);
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 #include "support/AudioCheck.h"
@@ -16,23 +15,8 @@ constexpr double kToneHz = 1000.0;
 // granularity: a pause adds this and at most one frame.
 constexpr double kLookAhead = 1328 + 32;
 
-// `seconds` of a 1 kHz tone at half of full scale in `format`.
 std::vector<uint8_t> Tone(const PcmFormat& format, double seconds) {
-  std::vector<uint8_t> pcm;
-  const size_t frames = size_t(seconds * format.sampleRate);
-  for (size_t i = 0; i < frames; ++i) {
-    const double value = 0.5 * std::sin(2 * M_PI * kToneHz * double(i) / format.sampleRate);
-    for (unsigned c = 0; c < format.channels; ++c) {
-      if (format.bitsPerSample == 8) {
-        pcm.push_back(uint8_t(std::lround(128 + 127 * value)));
-      } else {
-        const auto sample = uint16_t(int16_t(std::lround(32767 * value)));
-        pcm.push_back(uint8_t(sample));
-        pcm.push_back(uint8_t(sample >> 8));
-      }
-    }
-  }
-  return pcm;
+  return TonePcm(format.sampleRate, format.channels, format.bitsPerSample, kToneHz, seconds);
 }
 
 // An encoder's output collected as a writer keeps it: appended, with the tag frame
