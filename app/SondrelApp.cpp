@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "app/BundledFilters.h"
 #include "app/ModuleDirectory.h"
 #include "app/SettingsStore.h"
 #include "ui/main/SondrelDlg.h"
@@ -21,6 +22,7 @@ BOOL CSondrelApp::InitInstance() {
   // Tells other programs that Sondrel runs; held until the process ends, never waited on.
   ::CreateMutexA(nullptr, FALSE, "VelmoraSondrelMutex");
   ::CoInitialize(nullptr);
+  m_bundledFilters.emplace(BundledFiltersPath(), BundledFilterClasses());
   SetRegistryKey("Velmora");
   Settings().Load(ConfigurationFilePath().c_str());
   {
@@ -34,6 +36,7 @@ BOOL CSondrelApp::InitInstance() {
 
 int CSondrelApp::ExitInstance() {
   Settings().Save(ConfigurationFilePath().c_str());
+  m_bundledFilters.reset();
   ::CoUninitialize();
   return CWinApp::ExitInstance();
 }

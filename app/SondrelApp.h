@@ -1,4 +1,7 @@
 #pragma once
+#include <optional>
+
+#include "app/BundledFilters.h"
 #include "app/RecordingState.h"
 #include "framework/WinApp.h"
 
@@ -12,6 +15,10 @@ class CSondrelApp : public CWinApp {
   // Shared by the main dialog, the tray icon and the schedules; changed only by the
   // recording commands.
   int m_recordingState;
+
+ private:
+  // The program's own filters, registered for this process while COM is initialised.
+  std::optional<CBundledFilters> m_bundledFilters;
 };
 
 // The application object, through the framework's current-application pointer.
