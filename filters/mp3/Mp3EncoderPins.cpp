@@ -10,7 +10,7 @@
 namespace {
 
 PcmFormat PcmFormatOf(const WAVEFORMATEX& format) {
-  return PcmFormat{format.nSamplesPerSec, format.nChannels, format.wBitsPerSample};
+  return PcmFormat{format.nChannels, format.nSamplesPerSec, format.wBitsPerSample};
 }
 
 }  // namespace

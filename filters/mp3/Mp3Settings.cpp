@@ -38,9 +38,7 @@ unsigned NearestMpegBitRate(unsigned kbps, unsigned sampleRate) {
 }  // namespace
 
 bool IsEncodablePcm(const PcmFormat& format) {
-  return (format.bitsPerSample == 8 || format.bitsPerSample == 16) &&
-         (format.channels == 1 || format.channels == 2) && format.sampleRate >= 8000 &&
-         format.sampleRate <= 48000;
+  return format.IsSupported() && format.sampleRate >= 8000 && format.sampleRate <= 48000;
 }
 
 Mp3Settings UsableSettings(const Mp3Settings& wanted, unsigned inputRate) {

@@ -4,19 +4,7 @@
 // know the output rate, so a request is never refused: each value moves to the nearest
 // usable one.
 
-// PCM as it arrives at the encoder: 8-bit unsigned or 16-bit signed little-endian samples,
-// interleaved when there are two channels.
-struct PcmFormat {
-  unsigned sampleRate = 0;
-  unsigned channels = 0;
-  unsigned bitsPerSample = 0;
-
-  unsigned BlockAlign() const { return channels * (bitsPerSample / 8); }
-  bool operator==(const PcmFormat& other) const {
-    return sampleRate == other.sampleRate && channels == other.channels &&
-           bitsPerSample == other.bitsPerSample;
-  }
-};
+#include "filters/PcmFormat.h"
 
 // 8 or 16 bits, mono or stereo, 8000 to 48000 samples per second.
 bool IsEncodablePcm(const PcmFormat& format);

@@ -36,10 +36,6 @@ class CHeaderWriter {
 
 }  // namespace
 
-bool PcmFormat::IsSupported() const {
-  return (channels == 1 || channels == 2) && (bitsPerSample == 8 || bitsPerSample == 16) && sampleRate > 0;
-}
-
 WaveHeader MakeWaveHeader(const PcmFormat& format, uint64_t dataBytes) {
   WaveHeader header{};
   CHeaderWriter out(header);

@@ -15,16 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 
-struct PcmFormat {
-  uint16_t channels = 0;
-  uint32_t sampleRate = 0;
-  uint16_t bitsPerSample = 0;
-
-  uint16_t BlockAlign() const { return static_cast<uint16_t>(channels * bitsPerSample / 8); }
-  uint32_t ByteRate() const { return sampleRate * BlockAlign(); }
-  // The formats the writer takes: 8 or 16 bits, 1 or 2 channels, any positive rate.
-  bool IsSupported() const;
-};
+#include "filters/PcmFormat.h"
 
 constexpr size_t kWaveHeaderSize = 80;
 using WaveHeader = std::array<uint8_t, kWaveHeaderSize>;

@@ -67,15 +67,15 @@ struct EncodeCase {
 };
 
 const EncodeCase kEncodeCases[] = {
-    {"44100 Hz stereo 16-bit, 128 kbit/s", {44100, 2, 16}, {44100, false, 128, 32, 320, 4, 5}, 44100, 128},
-    {"22050 Hz mono 8-bit, 64 kbit/s", {22050, 1, 8}, {22050, false, 64, 8, 160, 4, 5}, 22050, 64},
-    {"8000 Hz capture to 11025 Hz, 32 kbit/s", {8000, 1, 16}, {11025, false, 32, 8, 160, 4, 2}, 11025, 32},
-    {"11025 Hz stereo 8-bit, 160 kbit/s lowered to 64", {11025, 2, 8}, {11025, false, 160, 8, 160, 4, 9}, 11025,
+    {"44100 Hz stereo 16-bit, 128 kbit/s", {2, 44100, 16}, {44100, false, 128, 32, 320, 4, 5}, 44100, 128},
+    {"22050 Hz mono 8-bit, 64 kbit/s", {1, 22050, 8}, {22050, false, 64, 8, 160, 4, 5}, 22050, 64},
+    {"8000 Hz capture to 11025 Hz, 32 kbit/s", {1, 8000, 16}, {11025, false, 32, 8, 160, 4, 2}, 11025, 32},
+    {"11025 Hz stereo 8-bit, 160 kbit/s lowered to 64", {2, 11025, 8}, {11025, false, 160, 8, 160, 4, 9}, 11025,
      64},
-    {"48000 Hz stereo, variable 32-320", {48000, 2, 16}, {48000, true, 128, 32, 320, 2, 5}, 48000, 0},
-    {"44100 Hz mono, variable with the minimum above the maximum", {44100, 1, 16}, {44100, true, 128, 256, 96, 4, 5},
+    {"48000 Hz stereo, variable 32-320", {2, 48000, 16}, {48000, true, 128, 32, 320, 2, 5}, 48000, 0},
+    {"44100 Hz mono, variable with the minimum above the maximum", {1, 44100, 16}, {44100, true, 128, 256, 96, 4, 5},
      44100, 0},
-    {"22050 Hz stereo 8-bit, variable 8-64", {22050, 2, 8}, {22050, true, 128, 8, 64, 9, 7}, 22050, 0},
+    {"22050 Hz stereo 8-bit, variable 8-64", {2, 22050, 8}, {22050, true, 128, 8, 64, 9, 7}, 22050, 0},
 };
 
 TEST(Mp3Encoder, EncodesToneThatAnIndependentDecoderReadsBack) {
@@ -115,7 +115,7 @@ TEST(Mp3Encoder, EncodesToneThatAnIndependentDecoderReadsBack) {
 }
 
 TEST(Mp3Encoder, SampleFramesSplitAcrossBlocksEncodeAsWhole) {
-  const PcmFormat format{44100, 2, 16};
+  const PcmFormat format{2, 44100, 16};
   const std::vector<uint8_t> pcm = Tone(format, 1.0);
   Mp3Stream whole, split;
   for (auto [blockBytes, stream] : {std::pair{TenthOfASecond(format), &whole}, std::pair{size_t(1001), &split}}) {
@@ -130,7 +130,7 @@ TEST(Mp3Encoder, SampleFramesSplitAcrossBlocksEncodeAsWhole) {
 
 TEST(Mp3Encoder, FlushPutsAllAudioOutAndEncodingGoesOn) {
   TempDir dir;
-  for (const PcmFormat& format : {PcmFormat{44100, 2, 16}, PcmFormat{11025, 1, 8}}) {
+  for (const PcmFormat& format : {PcmFormat{2, 44100, 16}, PcmFormat{1, 11025, 8}}) {
     SCOPED_TRACE(format.sampleRate);
     CMp3Encoder encoder;
     ASSERT_TRUE(encoder.Start(format, {}));
@@ -162,7 +162,7 @@ TEST(Mp3Encoder, StreamCutOffAfterATagRewriteDecodesPastIt) {
   // A writer renews the tag every second or so; a recording killed between two renewals
   // leaves a tag describing the stream as it was at the last one.
   TempDir dir;
-  const PcmFormat format{44100, 2, 16};
+  const PcmFormat format{2, 44100, 16};
   for (bool variable : {false, true}) {
     SCOPED_TRACE(variable ? "variable" : "constant");
     CMp3Encoder encoder;
@@ -188,7 +188,7 @@ TEST(Mp3Encoder, StreamCutOffAfterATagRewriteDecodesPastIt) {
 
 TEST(Mp3Encoder, RefusesWhatIsNotEncodablePcm) {
   CMp3Encoder encoder;
-  EXPECT_FALSE(encoder.Start({44100, 2, 24}, {}));
+  EXPECT_FALSE(encoder.Start({2, 44100, 24}, {}));
   EXPECT_FALSE(encoder.IsStarted());
   std::vector<uint8_t> out;
   const uint8_t pcm[4] = {};
@@ -199,9 +199,9 @@ TEST(Mp3Encoder, RefusesWhatIsNotEncodablePcm) {
 
 TEST(Mp3Encoder, TagPaddingKeepsTheTagsChecksumValid) {
   CMp3Encoder encoder;
-  ASSERT_TRUE(encoder.Start({44100, 2, 16}, {}));
+  ASSERT_TRUE(encoder.Start({2, 44100, 16}, {}));
   Mp3Stream stream;
-  EncodeInBlocks(encoder, Tone({44100, 2, 16}, 0.5), 17640, stream);
+  EncodeInBlocks(encoder, Tone({2, 44100, 16}, 0.5), 17640, stream);
   // Before any flush the tag is libmp3lame's own, with padding 0 and its checksum.
   const std::vector<uint8_t> original = encoder.TagFrame();
   std::vector<uint8_t> tag = original;

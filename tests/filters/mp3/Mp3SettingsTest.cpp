@@ -46,14 +46,14 @@ TEST(Mp3Settings, EveryRequestBecomesTheNearestUsableOne) {
 }
 
 TEST(Mp3Settings, EncodablePcmIs8Or16BitMonoOrStereoAt8000To48000) {
-  EXPECT_TRUE(IsEncodablePcm({8000, 1, 8}));
-  EXPECT_TRUE(IsEncodablePcm({48000, 2, 16}));
-  EXPECT_TRUE(IsEncodablePcm({37000, 2, 16}));
-  EXPECT_FALSE(IsEncodablePcm({7999, 1, 16}));
-  EXPECT_FALSE(IsEncodablePcm({48001, 1, 16}));
-  EXPECT_FALSE(IsEncodablePcm({44100, 3, 16}));
-  EXPECT_FALSE(IsEncodablePcm({44100, 0, 16}));
-  EXPECT_FALSE(IsEncodablePcm({44100, 2, 24}));
+  EXPECT_TRUE(IsEncodablePcm({1, 8000, 8}));
+  EXPECT_TRUE(IsEncodablePcm({2, 48000, 16}));
+  EXPECT_TRUE(IsEncodablePcm({2, 37000, 16}));
+  EXPECT_FALSE(IsEncodablePcm({1, 7999, 16}));
+  EXPECT_FALSE(IsEncodablePcm({1, 48001, 16}));
+  EXPECT_FALSE(IsEncodablePcm({3, 44100, 16}));
+  EXPECT_FALSE(IsEncodablePcm({0, 44100, 16}));
+  EXPECT_FALSE(IsEncodablePcm({2, 44100, 24}));
 }
 
 }  // namespace
