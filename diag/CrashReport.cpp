@@ -1,0 +1,346 @@
+#include "diag/CrashReport.h"
+
+#include <windows.h>
+// After windows.h, which they need.
+#include <cpuid.h>
+#include <tlhelp32.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+
+#include "diag/DbgContext.h"
+#include "diag/Guard.h"
+#include "diag/ReportText.h"
+#include "diag/SymbolEngine.h"
+
+namespace __dbg_util {
+namespace {
+
+constexpr int kThreadTableSize = 64;
+
+struct ThreadEntry {
+  DWORD id;
+  HANDLE handle;
+};
+
+// One report's request, from the failing thread to the reporting thread.
+struct ReportRequest {
+  EXCEPTION_POINTERS* exception;
+  DWORD threadId;
+  HANDLE thread;
+  DWORD lastError;
+  CONTEXT callerContext;  // deadlock mode: where the calling thread asked for the report
+};
+
+ReportRequest g_request;
+HANDLE g_reporter = nullptr;
+DWORD g_reporterId = 0;
+HANDLE g_requestEvent = nullptr;
+HANDLE g_doneEvent = nullptr;
+volatile LONG g_stopReporter = 0;
+// The id of the thread whose report is being written, 0 when none.
+volatile LONG g_reportOwner = 0;
+// The exception reported last: a stack overflow is reported as soon as it is raised, and
+// the same exception reaching the filter afterwards is not reported again.
+const EXCEPTION_RECORD* g_lastReported = nullptr;
+
+void WriteText(dbg_context& self, const char* text) { self.write_buffered_line(text, std::strlen(text)); }
+
+void Cpuid(uint32_t leaf, uint32_t regs[4]) { __cpuid(leaf, regs[0], regs[1], regs[2], regs[3]); }
+
+template <class F>
+F Lookup(HMODULE module, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// Suspends every other thread of the process and lists up to 63 of them after the calling
+// one; returns how many more there were.
+unsigned SuspendOtherThreads(ThreadEntry* table, int& count) {
+  HMODULE kernel = LoadLibraryA("kernel32.dll");
+  if (!kernel) return 0;
+  using Snapshot = HANDLE(WINAPI*)(DWORD, DWORD);
+  using ModuleWalk = BOOL(WINAPI*)(HANDLE, MODULEENTRY32*);
+  using ThreadWalk = BOOL(WINAPI*)(HANDLE, THREADENTRY32*);
+  using Open = HANDLE(WINAPI*)(DWORD, BOOL, DWORD);
+  const auto snapshot = Lookup<Snapshot>(kernel, "CreateToolhelp32Snapshot");
+  const auto moduleFirst = Lookup<ModuleWalk>(kernel, "Module32First");
+  const auto moduleNext = Lookup<ModuleWalk>(kernel, "Module32Next");
+  const auto threadFirst = Lookup<ThreadWalk>(kernel, "Thread32First");
+  const auto threadNext = Lookup<ThreadWalk>(kernel, "Thread32Next");
+  const auto openThread = Lookup<Open>(kernel, "OpenThread");
+  unsigned leftOut = 0;
+  HANDLE threads = snapshot && moduleFirst && moduleNext && threadFirst && threadNext && openThread
+                       ? snapshot(TH32CS_SNAPTHREAD, 0)
+                       : INVALID_HANDLE_VALUE;
+  if (threads != INVALID_HANDLE_VALUE) {
+    const DWORD process = GetCurrentProcessId();
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = threadFirst(threads, &entry); more; more = threadNext(threads, &entry)) {
+      if (entry.th32OwnerProcessID != process || entry.th32ThreadID == table[0].id ||
+          entry.th32ThreadID == GetCurrentThreadId())
+        continue;
+      HANDLE handle = openThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, entry.th32ThreadID);
+      if (handle) SuspendThread(handle);
+      if (count < kThreadTableSize) {
+        table[count++] = ThreadEntry{entry.th32ThreadID, handle};
+      } else {
+        // No room to report it, but it is stopped all the same.
+        ++leftOut;
+        if (handle) CloseHandle(handle);
+      }
+    }
+    CloseHandle(threads);
+  }
+  FreeLibrary(kernel);
+  return leftOut;
+}
+
+void FormatHeaderFor(TextBuffer& out, const ReportRequest& r) {
+  const EXCEPTION_RECORD& e = *r.exception->ExceptionRecord;
+  const CONTEXT& c = *r.exception->ContextRecord;
+#ifdef _WIN64
+  HeaderX64 h{};
+  h.address = reinterpret_cast<uint64_t>(e.ExceptionAddress);
+  h.rax = c.Rax, h.rbx = c.Rbx, h.rcx = c.Rcx, h.rdx = c.Rdx, h.rsi = c.Rsi, h.rdi = c.Rdi, h.rbp = c.Rbp, h.rsp = c.Rsp;
+  h.r8 = c.R8, h.r9 = c.R9, h.r10 = c.R10, h.r11 = c.R11, h.r12 = c.R12, h.r13 = c.R13, h.r14 = c.R14, h.r15 = c.R15;
+#else
+  HeaderX86 h{};
+  h.address = reinterpret_cast<uint32_t>(e.ExceptionAddress);
+  h.eax = c.Eax, h.ebx = c.Ebx, h.ecx = c.Ecx, h.edx = c.Edx, h.esi = c.Esi, h.edi = c.Edi, h.ebp = c.Ebp, h.esp = c.Esp;
+#endif
+  h.code = e.ExceptionCode;
+  h.threadId = r.threadId;
+  h.eflags = c.EFlags;
+  h.cs = c.SegCs, h.ss = c.SegSs, h.ds = c.SegDs, h.es = c.SegEs, h.fs = c.SegFs, h.gs = c.SegGs;
+  h.lastError = r.lastError;
+  FormatHeader(out, h);
+}
+
+void WriteStacks(dbg_context& self, const ReportRequest& r, const ThreadEntry* table, int count, unsigned leftOut,
+                 char* text) {
+  CONTEXT work;
+  std::memset(&work, 0, sizeof work);
+  work.ContextFlags = CONTEXT_FULL;
+  SetFilePointer(self.values().report_file, 0, nullptr, FILE_END);
+  if (r.exception) {
+    work = *r.exception->ContextRecord;
+    Guarded([&] { write_stack(table[0].handle, work, 0); });
+    for (int i = 1; i < count; ++i) {
+      work.ContextFlags = CONTEXT_FULL;
+      if (!table[i].handle || !GetThreadContext(table[i].handle, &work)) continue;
+      std::snprintf(text, kHookBufferCapacity, " -> Call stack (thread %d):\r\n", static_cast<int>(table[i].id));
+      WriteText(self, text);
+      Guarded([&] { write_stack(table[i].handle, work, 0); });
+    }
+    if (leftOut > 0) {
+      std::snprintf(text, kHookBufferCapacity, " -> %u more threads are left out of this report.\r\n", leftOut);
+      WriteText(self, text);
+    }
+  } else {
+    std::snprintf(text, kHookBufferCapacity, "Deadlock detected in the thread %d. Call stack:\r\n",
+                  static_cast<int>(r.threadId));
+    self.write_report_line(text, kHookBufferCapacity);
+    write_stack(table[0].handle, r.callerContext, self.values().context_skip_count);
+  }
+}
+
+void WriteConfiguration(dbg_context& self, char* text) {
+  WriteText(self, " -> Computer configuration:\r\n");
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  GetVersionExA(&version);
+  SYSTEM_INFO system{};
+  GetSystemInfo(&system);
+  const OsInfo os{version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber,
+                  system.dwNumberOfProcessors};
+  TextBuffer out(text, kHookBufferCapacity);
+  FormatConfiguration(out, os, ReadCpuInfo(Cpuid));
+  WriteText(self, text);
+}
+
+void WriteAdditionalInformation(dbg_context& self, char* text) {
+  const AdditionalInfoHook hook = self.values().additional_info_hook;
+  if (!hook) return;
+  std::memset(text, 0, kHookBufferCapacity);
+  hook(text);
+  text[kHookBufferCapacity - 1] = '\0';
+  if (text[0] == '\0') return;
+  WriteText(self, " -> Additional information:\r\n");
+  WriteText(self, text);
+}
+
+void WriteBufferedTraces(dbg_context& self) {
+  bool buffered = false;
+  for (uint32_t word : self.values().channel_words) buffered |= (word & DBG_OPT_BUFFERED) != 0;
+  if (!buffered) return;
+  WriteText(self, " -> Buffered traces:\r\n");
+  self.flush_trace_buffer();
+}
+
+void Notify(const ReportRequest& r, char* path) {
+  dbg_process_values& v = process_values();
+  if (!v.notification_hook) return;
+  std::memset(path, 0, kPathCapacity);
+  GetModuleFileNameA(nullptr, path, kPathCapacity);
+  path[kPathCapacity - 1] = '\0';
+  v.notification_hook(r.exception, v.report_file, v.report_path, FileNamePart(v.report_path), path,
+                      FileNamePart(path));
+}
+
+// Writes the report of `r`. Every section runs under its own guard, so that a fault in one
+// (a walk through a corrupted stack, say) leaves the later ones, the message and the exit.
+void WriteReport(ReportRequest& r) {
+  PriorityBoost boost;
+  ThreadEntry table[kThreadTableSize] = {};
+  table[0] = ThreadEntry{r.threadId, r.thread};
+  int count = 1;
+  unsigned leftOut = 0;
+  if (r.exception) Guarded([&] { leftOut = SuspendOtherThreads(table, count); });
+
+  char text[kHookBufferCapacity];
+  char path[kPathCapacity];
+  text[0] = path[0] = '\0';
+  dbg_context* self = first_context();
+  if (self) {
+    if (!self->values().report_file) self->open_report_file();
+    if (r.exception)
+      Guarded([&] {
+        TextBuffer header(text, kHookBufferCapacity);
+        FormatHeaderFor(header, r);
+        self->write_report_line(text, kHookBufferCapacity);
+      });
+    Guarded([&] { WriteStacks(*self, r, table, count, leftOut, text); });
+    Guarded([&] { WriteConfiguration(*self, text); });
+    Guarded([&] { WriteAdditionalInformation(*self, text); });
+    Guarded([&] { WriteBufferedTraces(*self); });
+  }
+  Guarded([&] { Notify(r, path); });
+  // The default notification ends the process; if it failed on the way, end it here.
+  if (process_values().notification_hook == show_report_message) TerminateProcess(GetCurrentProcess(), 1);
+  for (int i = 1; i < count; ++i)
+    if (table[i].handle) CloseHandle(table[i].handle);
+}
+
+DWORD WINAPI ReporterMain(void*) {
+  for (;;) {
+    WaitForSingleObject(g_requestEvent, INFINITE);
+    if (g_stopReporter) return 0;
+    WriteReport(g_request);
+    SetEvent(g_doneEvent);
+  }
+}
+
+// libgcc's C++ throw on x64: it continues a throw nobody catches, and the runtime then
+// calls std::terminate, which reports it.
+bool IsUncaughtCppThrow(const EXCEPTION_RECORD& e) {
+  return (e.ExceptionCode & 0x20FFFFFFu) == 0x20474343u && !(e.ExceptionFlags & EXCEPTION_NONCONTINUABLE);
+}
+
+// Reports a fatal runtime error as an exception raised where the runtime detected it, and
+// ends the process even when a notification hook returns.
+[[noreturn]] __attribute__((noinline)) void RaiseFatal(DWORD code) {
+  CONTEXT context;
+  std::memset(&context, 0, sizeof context);
+  context.ContextFlags = CONTEXT_FULL;
+  RtlCaptureContext(&context);
+  EXCEPTION_RECORD record{};
+  record.ExceptionCode = code;
+  record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
+#ifdef _WIN64
+  record.ExceptionAddress = reinterpret_cast<void*>(context.Rip);
+#else
+  record.ExceptionAddress = reinterpret_cast<void*>(context.Eip);
+#endif
+  EXCEPTION_POINTERS exception{&record, &context};
+  dbg_context::report(&exception);
+  TerminateProcess(GetCurrentProcess(), 1);
+  for (;;) Sleep(INFINITE);
+}
+
+void OnAbortSignal(int) { RaiseFatal(kCodeFatalAppExit); }
+
+void OnTerminate() { RaiseFatal(std::current_exception() ? kCodeCppException : kCodeFatalAppExit); }
+
+void OnInvalidParameter(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t) {
+  RaiseFatal(kCodeInvalidCrtParameter);
+}
+
+}  // namespace
+
+void prepare_crash_report() {
+  g_requestEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  g_doneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (g_requestEvent && g_doneEvent)
+    g_reporter = CreateThread(nullptr, 1 << 20, ReporterMain, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, &g_reporterId);
+  // The runtime's own message box for abort would come before the report.
+  _set_error_mode(_OUT_TO_STDERR);
+  std::signal(SIGABRT, OnAbortSignal);
+  std::set_terminate(OnTerminate);
+  _set_invalid_parameter_handler(OnInvalidParameter);
+}
+
+void end_crash_report() {
+  if (!g_reporter) return;
+  g_stopReporter = 1;
+  SetEvent(g_requestEvent);
+  CloseHandle(g_reporter);
+  g_reporter = nullptr;
+}
+
+LONG WINAPI dbg_context::report(EXCEPTION_POINTERS* exception) {
+  const DWORD lastError = GetLastError();
+  if (exception && IsUncaughtCppThrow(*exception->ExceptionRecord)) return EXCEPTION_CONTINUE_EXECUTION;
+  const LPTOP_LEVEL_EXCEPTION_FILTER previous = process_values().previous_filter;
+  if (exception && exception->ExceptionRecord == g_lastReported) return previous ? previous(exception) : EXCEPTION_CONTINUE_SEARCH;
+  const LONG self = static_cast<LONG>(GetCurrentThreadId());
+  for (LONG owner; (owner = InterlockedCompareExchange(&g_reportOwner, self, 0)) != 0;) {
+    // A failure while this thread's own report is written: nothing more can be told.
+    if (owner == self) TerminateProcess(GetCurrentProcess(), 1);
+    // Another thread reports; it suspends this one.
+    Sleep(10);
+  }
+  ReportRequest& r = g_request;
+  if (exception) g_lastReported = exception->ExceptionRecord;
+  r.exception = exception;
+  r.threadId = GetCurrentThreadId();
+  r.lastError = lastError;
+  if (!exception) {
+    std::memset(&r.callerContext, 0, sizeof r.callerContext);
+    r.callerContext.ContextFlags = CONTEXT_FULL;
+    RtlCaptureContext(&r.callerContext);
+  }
+  if (g_reporter && DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &r.thread,
+                                    THREAD_GET_CONTEXT | THREAD_SUSPEND_RESUME | THREAD_QUERY_INFORMATION, FALSE, 0)) {
+    SetEvent(g_requestEvent);
+    WaitForSingleObject(g_doneEvent, INFINITE);
+    CloseHandle(r.thread);
+  } else {
+    r.thread = GetCurrentThread();
+    WriteReport(r);
+  }
+  InterlockedExchange(&g_reportOwner, 0);
+  if (exception && previous) return previous(exception);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+void show_report_message(EXCEPTION_POINTERS* exception, HANDLE reportFile, const char* reportPath, const char* reportName,
+                         const char* exePath, const char* exeName) {
+  (void)reportName;
+  char message[256];
+  Guarded([&] {
+    TextBuffer text(message, sizeof message);
+    FormatNotification(text, exception != nullptr, exeName ? exeName : "", reportPath ? reportPath : "");
+    MessageBoxA(nullptr, message, exePath ? exePath : "", MB_ICONERROR | MB_OK);
+  });
+  Guarded([&] {
+    if (reportFile) CloseHandle(reportFile);
+    process_values().report_file = nullptr;
+  });
+  TerminateProcess(GetCurrentProcess(), 1);
+}
+
+}  // namespace __dbg_util

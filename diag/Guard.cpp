@@ -1,0 +1,61 @@
+#include "diag/Guard.h"
+
+#include <windows.h>
+
+#include "diag/DbgContext.h"
+
+namespace __dbg_util {
+namespace {
+
+struct GuardFrame {
+  void* jump[5];  // __builtin_setjmp's buffer
+  GuardFrame* outer;
+};
+
+DWORD g_slot = TLS_OUT_OF_INDEXES;
+
+LONG CALLBACK GuardHandler(EXCEPTION_POINTERS* exception) {
+  // Informational codes (debug output, C++ throws) are handled where they are raised.
+  if (!(exception->ExceptionRecord->ExceptionCode & 0x80000000u)) return EXCEPTION_CONTINUE_SEARCH;
+  // TlsGetValue clears the last error, which the report shows for the faulting thread.
+  const DWORD lastError = GetLastError();
+  GuardFrame* frame = static_cast<GuardFrame*>(TlsGetValue(g_slot));
+  SetLastError(lastError);
+  if (!frame) {
+    // An overflowed stack has too little room left for the rest of the dispatch to reach
+    // the unhandled-exception filter: report it now.
+    if (exception->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) return dbg_context::report(exception);
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+  TlsSetValue(g_slot, frame->outer);
+  __builtin_longjmp(frame->jump, 1);
+}
+
+}  // namespace
+
+void InstallGuardHandler() {
+  if (g_slot != TLS_OUT_OF_INDEXES) return;
+  g_slot = TlsAlloc();
+  if (g_slot != TLS_OUT_OF_INDEXES) AddVectoredExceptionHandler(1, GuardHandler);
+}
+
+__attribute__((noinline)) bool RunGuarded(void (*fn)(void*), void* arg) {
+  if (g_slot == TLS_OUT_OF_INDEXES) {
+    fn(arg);
+    return true;
+  }
+  GuardFrame frame;
+  frame.outer = static_cast<GuardFrame*>(TlsGetValue(g_slot));
+  if (__builtin_setjmp(frame.jump) != 0) return false;
+  TlsSetValue(g_slot, &frame);
+  bool completed = true;
+  try {
+    fn(arg);
+  } catch (...) {
+    completed = false;
+  }
+  TlsSetValue(g_slot, frame.outer);
+  return completed;
+}
+
+}  // namespace __dbg_util

@@ -1,0 +1,476 @@
+#include "diag/SymbolEngine.h"
+
+#include <dbghelp.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "diag/DbgContext.h"
+#include "diag/Options.h"
+#include "diag/Signature.h"
+
+namespace __dbg_util {
+namespace {
+
+#ifdef _WIN64
+constexpr DWORD kMachine = IMAGE_FILE_MACHINE_AMD64;
+constexpr unsigned kSlotSize = 8;
+// Past the saved frame pointer and the return address: the home slots of the parameters.
+constexpr uint64_t kFirstSlotOffset = 16;
+constexpr ULONG kFrameRegister = 334;  // CV_AMD64_RBP
+constexpr ULONG kStackRegister = 335;  // CV_AMD64_RSP
+#else
+constexpr DWORD kMachine = IMAGE_FILE_MACHINE_I386;
+constexpr unsigned kSlotSize = 4;
+constexpr uint64_t kFirstSlotOffset = 8;
+constexpr ULONG kFrameRegister = 22;  // CV_REG_EBP
+constexpr ULONG kStackRegister = 21;  // CV_REG_ESP
+#endif
+
+// Symbol kinds and one type query of dbghelp that mingw-w64's headers leave out.
+enum SymbolTag : DWORD {
+  kTagUdt = 11,
+  kTagEnum = 12,
+  kTagFunctionType = 13,
+  kTagPointerType = 14,
+  kTagBaseType = 16,
+  kTagTypedef = 17,
+};
+constexpr auto kTypeIsReference = static_cast<IMAGEHLP_SYMBOL_TYPE_INFO>(31);  // TI_GET_IS_REFERENCE
+
+constexpr size_t kNameCapacity = 2000;
+constexpr DWORD kSignatureFlags = 0x450C;  // no returns, allocation model, throw signatures, UDT return model, special names
+constexpr int kMaxFrames = 512;
+
+class ProcessMemory final : public MemoryReader {
+ public:
+  bool Read(uint64_t address, void* out, size_t size) const override {
+    SIZE_T read = 0;
+    return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(static_cast<uintptr_t>(address)), out, size,
+                             &read) &&
+           read == size;
+  }
+};
+
+struct SymbolRecord {
+  SymbolRecord() {
+    std::memset(storage, 0, sizeof storage);
+    info()->SizeOfStruct = sizeof(SYMBOL_INFO);
+    info()->MaxNameLen = kNameCapacity;
+  }
+  SYMBOL_INFO* info() { return reinterpret_cast<SYMBOL_INFO*>(storage); }
+  alignas(SYMBOL_INFO) char storage[sizeof(SYMBOL_INFO) + kNameCapacity + 1];
+};
+
+STACKFRAME64 FrameFromContext(const CONTEXT& c) {
+  STACKFRAME64 frame{};
+#ifdef _WIN64
+  frame.AddrPC.Offset = c.Rip;
+  frame.AddrFrame.Offset = c.Rbp;
+  frame.AddrStack.Offset = c.Rsp;
+#else
+  frame.AddrPC.Offset = c.Eip;
+  frame.AddrFrame.Offset = c.Ebp;
+  frame.AddrStack.Offset = c.Esp;
+#endif
+  frame.AddrPC.Mode = frame.AddrFrame.Mode = frame.AddrStack.Mode = AddrModeFlat;
+  return frame;
+}
+
+// Walks a stack frame by frame.
+class StackWalker {
+ public:
+  StackWalker(HANDLE thread, const CONTEXT& context) : m_thread(thread), m_context(context), m_frame(FrameFromContext(context)) {}
+  bool Next() {
+    return StackWalk64(kMachine, GetCurrentProcess(), m_thread, &m_frame, &m_context, nullptr, SymFunctionTableAccess64,
+                       SymGetModuleBase64, nullptr) != FALSE;
+  }
+  const STACKFRAME64& frame() const { return m_frame; }
+
+ private:
+  HANDLE m_thread;
+  CONTEXT m_context;
+  STACKFRAME64 m_frame;
+};
+
+void Undecorate(TextBuffer& out, const char* name, DWORD flags) {
+  char text[kNameCapacity];
+  PriorityBoost boost;
+  if (!UnDecorateSymbolName(name, text, sizeof text, flags)) {
+    Sleep(0);
+    if (!UnDecorateSymbolName(name, text, sizeof text, flags)) return;
+  }
+  text[sizeof text - 1] = '\0';
+  out.Append(text);
+}
+
+void AppendWide(TextBuffer& out, const WCHAR* text) {
+  char ansi[512];
+  const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
+  ansi[sizeof ansi - 1] = '\0';
+  if (n > 0) out.Append(ansi);
+}
+
+// A type as an undecorated signature spells it.
+void AppendTypeName(TextBuffer& out, DWORD64 base, DWORD type, int depth) {
+  HANDLE process = GetCurrentProcess();
+  DWORD tag = 0;
+  if (depth > 16 || !SymGetTypeInfo(process, base, type, TI_GET_SYMTAG, &tag)) {
+    out.Append("?");
+    return;
+  }
+  DWORD inner = 0;
+  switch (tag) {
+    case kTagBaseType: {
+      DWORD basic = 0;
+      ULONG64 length = 0;
+      SymGetTypeInfo(process, base, type, TI_GET_BASETYPE, &basic);
+      SymGetTypeInfo(process, base, type, TI_GET_LENGTH, &length);
+      const char* name = BasicTypeName(basic, length);
+      out.Append(name ? name : "?");
+      return;
+    }
+    case kTagPointerType: {
+      SymGetTypeInfo(process, base, type, TI_GET_TYPE, &inner);
+      AppendTypeName(out, base, inner, depth + 1);
+      BOOL reference = FALSE;
+      SymGetTypeInfo(process, base, type, kTypeIsReference, &reference);
+      out.Append(reference ? " &" : " *");
+      return;
+    }
+    case kTagTypedef:
+      SymGetTypeInfo(process, base, type, TI_GET_TYPE, &inner);
+      AppendTypeName(out, base, inner, depth + 1);
+      return;
+    case kTagUdt:
+    case kTagEnum: {
+      WCHAR* name = nullptr;
+      if (tag == kTagEnum) out.Append("enum ");
+      if (SymGetTypeInfo(process, base, type, TI_GET_SYMNAME, &name) && name) {
+        AppendWide(out, name);
+        LocalFree(name);
+      } else {
+        out.Append("?");
+      }
+      return;
+    }
+    case kTagFunctionType:
+      out.Append("function");
+      return;
+    default:
+      out.Append("?");
+  }
+}
+
+struct ParameterCollector {
+  TextBuffer& list;
+  LocatedParameters& places;
+  uint64_t framePointer, stackPointer;
+  unsigned count;
+  bool member;
+};
+
+BOOL CALLBACK CollectParameter(PSYMBOL_INFO symbol, ULONG, PVOID context) {
+  ParameterCollector& c = *static_cast<ParameterCollector*>(context);
+  if (!(symbol->Flags & SYMFLAG_PARAMETER)) return TRUE;
+  if (c.count == 0 && !c.member && std::strcmp(symbol->Name, "this") == 0) {
+    // A member function: `this` is not listed, as for thiscall.
+    c.member = true;
+    return TRUE;
+  }
+  if (c.count++ > 0) c.list.AppendChar(',');
+  AppendTypeName(c.list, symbol->ModBase, symbol->TypeIndex, 0);
+  const int64_t offset = static_cast<int64_t>(symbol->Address);
+  if (symbol->Flags & SYMFLAG_REGISTER)
+    c.places.AddInRegister();
+  else if ((symbol->Flags & SYMFLAG_FRAMEREL) || ((symbol->Flags & SYMFLAG_REGREL) && symbol->Register == kFrameRegister))
+    c.places.AddInMemory(c.framePointer + offset);
+  else if ((symbol->Flags & SYMFLAG_REGREL) && symbol->Register == kStackRegister)
+    c.places.AddInMemory(c.stackPointer + offset);
+  else
+    c.places.AddInRegister();
+  return TRUE;
+}
+
+// The undecorated signature of a function named without decoration (as debug information
+// names it), built from the parameters the symbol engine lists for the frame.
+void ComposeSignature(TextBuffer& out, LocatedParameters& places, const char* name, uint64_t pc,
+                      uint64_t framePointer, uint64_t stackPointer) {
+  HANDLE process = GetCurrentProcess();
+  IMAGEHLP_STACK_FRAME frame{};
+  frame.InstructionOffset = pc;
+  frame.FrameOffset = framePointer;
+  frame.StackOffset = stackPointer;
+  // Fails harmlessly when the context is already the frame's.
+  SymSetContext(process, &frame, nullptr);
+  FixedText<kNameCapacity> list;
+  ParameterCollector collector{list, places, framePointer, stackPointer, 0, false};
+  SymEnumSymbols(process, 0, nullptr, CollectParameter, &collector);
+  out.Append(collector.member ? "public: __thiscall " : "__cdecl ");
+  out.Append(name);
+  out.AppendChar('(');
+  out.Append(collector.count ? list.c_str() : "void");
+  out.AppendChar(')');
+}
+
+void AppendModuleName(TextBuffer& out, uint64_t address, const char* fallback) {
+  IMAGEHLP_MODULE64 module{};
+  module.SizeOfStruct = sizeof module;
+  if (SymGetModuleInfo64(GetCurrentProcess(), address, &module))
+    out.Append(module.ModuleName);
+  else
+    out.Append(fallback);
+}
+
+void AppendOffset(TextBuffer& out, uint64_t pc, SYMBOL_INFO* symbol, uint32_t options, const char* description) {
+  uint64_t start = symbol->Address;
+  if (pc < start) {
+    // The symbol found lies above the address: look the function up by its name instead.
+    FixedText<kNameCapacity + 64> qualified;
+    AppendModuleName(qualified, pc, "");
+    qualified.AppendChar('!');
+    qualified.Append(description, std::strcspn(description, "("));
+    SymbolRecord byName;
+    if (!SymFromName(GetCurrentProcess(), qualified.c_str(), byName.info())) return;
+    start = byName.info()->Address;
+    if (pc < start) return;
+  }
+  const uint64_t offset = pc - start;
+  if (options & DBG_OPT_HEX_OFFSET)
+    out.Format(" + 0x%X bytes", static_cast<unsigned>(offset));
+  else
+    out.Format(" + %d bytes", static_cast<int>(offset));
+}
+
+// Where one stack's frame lines are gathered before they are written, so that the
+// descriptions can start in one column. One report at a time uses it.
+struct StackLines {
+  static constexpr size_t kArena = 512 * 1024;
+  char arena[kArena];
+  size_t used;
+  struct Line {
+    size_t location, locationLength, description, descriptionLength;
+  } lines[kMaxFrames];
+  int count;
+};
+StackLines g_stackLines;
+
+size_t Store(StackLines& s, const TextBuffer& text) {
+  const size_t at = s.used;
+  const size_t n = text.size() < StackLines::kArena - s.used ? text.size() : StackLines::kArena - s.used;
+  std::memcpy(s.arena + at, text.c_str(), n);
+  s.used += n;
+  return at;
+}
+
+BOOL CALLBACK CollectModuleDirectory(PCSTR, DWORD64 base, ULONG, PVOID context) {
+  char path[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(reinterpret_cast<HMODULE>(static_cast<uintptr_t>(base)), path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return TRUE;
+  size_t cut = 0;
+  for (size_t i = 0; i < n; ++i)
+    if (path[i] == '\\' || path[i] == '/') cut = i + 1;
+  static_cast<std::set<std::string>*>(context)->insert(std::string(path, cut));
+  return TRUE;
+}
+
+// Another copy of the library started the engine: add this copy's own module to it.
+void LoadOwnModule(const void* ownAddress) {
+  LoadLibraryA("psapi.dll");
+  HMODULE kernel = LoadLibraryA("kernel32.dll");
+  if (!kernel) return;
+  using Snapshot = HANDLE(WINAPI*)(DWORD, DWORD);
+  using ModuleWalk = BOOL(WINAPI*)(HANDLE, MODULEENTRY32*);
+  auto snapshot = reinterpret_cast<Snapshot>(reinterpret_cast<void*>(GetProcAddress(kernel, "CreateToolhelp32Snapshot")));
+  auto first = reinterpret_cast<ModuleWalk>(reinterpret_cast<void*>(GetProcAddress(kernel, "Module32First")));
+  auto next = reinterpret_cast<ModuleWalk>(reinterpret_cast<void*>(GetProcAddress(kernel, "Module32Next")));
+  HANDLE modules = snapshot && first && next ? snapshot(TH32CS_SNAPMODULE, 0) : INVALID_HANDLE_VALUE;
+  if (modules != INVALID_HANDLE_VALUE) {
+    MODULEENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    const BYTE* own = static_cast<const BYTE*>(ownAddress);
+    for (BOOL more = first(modules, &entry); more; more = next(modules, &entry)) {
+      if (own >= entry.modBaseAddr && own < entry.modBaseAddr + entry.modBaseSize) {
+        SymLoadModule64(GetCurrentProcess(), nullptr, entry.szExePath, entry.szModule,
+                        reinterpret_cast<DWORD64>(entry.modBaseAddr), entry.modBaseSize);
+        break;
+      }
+    }
+    CloseHandle(modules);
+  }
+  FreeLibrary(kernel);
+}
+
+}  // namespace
+
+HANDLE start_symbol_engine(dbg_process_values& values, const void* ownAddress) {
+  HANDLE process = GetCurrentProcess();
+  SymSetOptions(SYMOPT_DEFERRED_LOADS | SYMOPT_LOAD_LINES);
+  std::string searchPath = ".";
+  char exe[MAX_PATH];
+  const DWORD exeLength = GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  if (exeLength != 0 && exeLength < MAX_PATH) {
+    size_t cut = 0;
+    for (size_t i = 0; i < exeLength; ++i)
+      if (exe[i] == '\\' || exe[i] == '/') cut = i + 1;
+    searchPath.assign(exe, cut);
+  }
+  char mutexName[64];
+  std::snprintf(mutexName, sizeof mutexName, "z__dbg_util__mutex_%05u", static_cast<unsigned>(GetCurrentProcessId()));
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName);
+  if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(mutex);
+    LoadOwnModule(ownAddress);
+    values.context_skip_count = 1;
+    values.caller_skip_count = 2;
+    return nullptr;
+  }
+  for (const char* variable : {"_NT_SYMBOL_PATH", "_NT_ALTERNATE_SYMBOL_PATH", "SYSTEMROOT"}) {
+    char value[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA(variable, value, MAX_PATH);
+    if (n > 0 && n < MAX_PATH && !std::strstr(value, "symsrv*")) searchPath.append(";").append(value);
+  }
+  std::set<std::string> directories;
+  EnumerateLoadedModules64(process, CollectModuleDirectory, &directories);
+  for (const std::string& directory : directories) searchPath.append(";").append(directory);
+  if (!SymInitialize(process, searchPath.c_str(), TRUE)) {
+    values.context_skip_count = values.caller_skip_count = -1;
+    return mutex;
+  }
+  values.context_skip_count = 1;
+  values.caller_skip_count = 2;
+  return mutex;
+}
+
+void stop_symbol_engine() { SymCleanup(GetCurrentProcess()); }
+
+void source_location(TextBuffer& out, uint64_t address) {
+  IMAGEHLP_LINE64 line{};
+  line.SizeOfStruct = sizeof line;
+  DWORD displacement = 0;
+  if (SymGetLineFromAddr64(GetCurrentProcess(), address, &displacement, &line) && line.FileName) {
+    out.Append(line.FileName);
+    out.Format("(%d)", static_cast<int>(line.LineNumber));
+    return;
+  }
+  AppendModuleName(out, address, "?");
+  out.Append("(?)");
+}
+
+void describe_frame(TextBuffer& out, uint64_t pc, uint64_t lookup, uint64_t framePointer, uint64_t stackPointer,
+                    uint32_t options) {
+  ProcessMemory memory;
+  const FrameMemory frame{memory, kSlotSize, framePointer + kFirstSlotOffset};
+  SymbolRecord record;
+  SYMBOL_INFO* symbol = record.info();
+  DWORD64 displacement = 0;
+  if (!SymFromAddr(GetCurrentProcess(), lookup, &displacement, symbol) || symbol->Name[0] == '\0') {
+    FormatUnknownFrame(out, pc, options, frame);
+    return;
+  }
+  symbol->Name[kNameCapacity] = '\0';
+  const size_t start = out.size();
+  const bool decorated = symbol->Name[0] == '?';
+  if (options & DBG_OPT_RAW_SYMBOL) {
+    out.Append(symbol->Name);
+  } else if (options & (DBG_OPT_FUNC_TYPES | DBG_OPT_FUNC_VALUES)) {
+    FixedText<kNameCapacity + 64> undecorated;
+    if (decorated) {
+      Undecorate(undecorated, symbol->Name, kSignatureFlags);
+      StackSlots slots(frame.firstSlot, kSlotSize);
+      FormatSignature(out, undecorated.c_str(), options, frame, slots);
+    } else {
+      LocatedParameters places;
+      ComposeSignature(undecorated, places, symbol->Name, lookup, framePointer, stackPointer);
+      FormatSignature(out, undecorated.c_str(), options, frame, places);
+    }
+  } else {
+    FixedText<kNameCapacity + 64> name;
+    if (decorated)
+      Undecorate(name, symbol->Name, UNDNAME_NAME_ONLY);
+    else
+      name.Append(symbol->Name);
+    FormatFunctionName(out, name.c_str());
+  }
+  if (options & DBG_OPT_FUNC_OFFSET) AppendOffset(out, pc, symbol, options, out.c_str() + start);
+}
+
+void write_stack(HANDLE thread, const CONTEXT& context, int skip) {
+  dbg_context* self = first_context();
+  if (!self) return;
+  const uint32_t printWord = self->values().stack_print_word;
+  StackLines& s = g_stackLines;
+  s.used = 0;
+  s.count = 0;
+  size_t widest = 0;
+  bool outside = false;
+  StackWalker walker(thread, context);
+  for (int i = 0; s.count < kMaxFrames; ++i) {
+    const bool walked = walker.Next();
+    if (i < skip) continue;
+    const STACKFRAME64& f = walker.frame();
+    if (!walked || f.AddrFrame.Offset == 0) break;
+    FixedText<kNameCapacity + 256> description;
+    const uint64_t lookup = i > 0 ? f.AddrPC.Offset - 1 : f.AddrPC.Offset;
+    describe_frame(description, f.AddrPC.Offset, lookup, f.AddrFrame.Offset, f.AddrStack.Offset,
+                   printWord | DBG_OPT_FUNC_NAME);
+    if (!outside) {
+      if (std::strstr(description.c_str(), "__dbg_util::")) continue;
+      outside = true;
+    }
+    description.Append("\r\n");
+    FixedText<kPathCapacity + 64> location;
+    if (printWord & DBG_OPT_LOCATION) {
+      location.Append("        ");
+      source_location(location, lookup);
+      location.Append(" : ");
+      if (location.size() > widest) widest = location.size();
+    }
+    StackLines::Line& line = s.lines[s.count++];
+    line.locationLength = location.size();
+    line.location = Store(s, location);
+    line.descriptionLength = description.size();
+    line.description = Store(s, description);
+    if (s.used >= StackLines::kArena) break;
+  }
+  PriorityBoost boost;
+  static const char kSpaces[] = "                                                                ";
+  for (int i = 0; i < s.count; ++i) {
+    const StackLines::Line& line = s.lines[i];
+    if (printWord & DBG_OPT_LOCATION) {
+      self->write_buffered_line(s.arena + line.location, line.locationLength);
+      for (size_t pad = widest - line.locationLength; pad > 0;) {
+        const size_t n = pad < sizeof kSpaces - 1 ? pad : sizeof kSpaces - 1;
+        self->write_buffered_line(kSpaces, n);
+        pad -= n;
+      }
+    }
+    self->write_buffered_line(s.arena + line.description, line.descriptionLength);
+  }
+}
+
+void describe_caller(TextBuffer& out, uint32_t options, int extraSkip) {
+  dbg_context* self = first_context();
+  CONTEXT context{};
+  context.ContextFlags = CONTEXT_FULL;
+  RtlCaptureContext(&context);
+  const int skip = extraSkip + (self ? self->values().context_skip_count : -1);
+  StackWalker walker(GetCurrentThread(), context);
+  FixedText<kNameCapacity + 256> description;
+  for (int i = 0; i < kMaxFrames; ++i) {
+    const bool walked = walker.Next();
+    if (i < skip) continue;
+    const STACKFRAME64& f = walker.frame();
+    if (!walked || f.AddrFrame.Offset == 0) break;
+    description.Clear();
+    // Every frame here, the first too, was left by a call.
+    describe_frame(description, f.AddrPC.Offset, f.AddrPC.Offset - 1, f.AddrFrame.Offset, f.AddrStack.Offset, options);
+    if (!std::strstr(description.c_str(), "__dbg_util::")) break;
+  }
+  out.Append(description.c_str());
+}
+
+}  // namespace __dbg_util

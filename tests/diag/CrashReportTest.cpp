@@ -1,0 +1,283 @@
+// The crash report end to end: a program that fails on purpose runs under the test, the
+// test answers its message box like a user and then reads the report it wrote.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/ModuleDirectory.h"
+#include "support/ProgramProcess.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct CrashRun {
+  bool boxSeen = false;
+  std::string caption;
+  std::string text;
+  DWORD exitCode = 0;
+  std::string exePath;
+  std::string report;
+  std::map<std::string, unsigned long> facts;
+
+  unsigned long Fact(const std::string& name) const {
+    auto it = facts.find(name);
+    return it == facts.end() ? 0 : it->second;
+  }
+};
+
+std::map<std::string, unsigned long> ReadFacts(const std::string& path) {
+  std::map<std::string, unsigned long> facts;
+  std::istringstream in(FileExists(path) ? ReadWholeFile(path) : "");
+  for (std::string line; std::getline(in, line);) {
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos) facts[line.substr(0, equals)] = std::stoul(line.substr(equals + 1));
+  }
+  return facts;
+}
+
+std::string WindowText(HWND window) {
+  char text[2048] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+// Runs `program` (a file beside this test) from a copy in `dir` with `scenario`, presses OK
+// on the message box it shows and waits for its end.
+CrashRun RunCrash(const TempDir& dir, const std::string& scenario, const std::string& program = "crash_program.exe") {
+  CrashRun run;
+  run.exePath = dir.File(program);
+  EXPECT_TRUE(CopyFileA((GetModuleDirectory() + "\\" + program).c_str(), run.exePath.c_str(), FALSE));
+  std::string commandLine = "\"" + run.exePath + "\" " + scenario;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA(run.exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.path().c_str(),
+                      &startup, &info)) {
+    ADD_FAILURE() << "cannot start " << run.exePath;
+    return run;
+  }
+  CloseHandle(info.hThread);
+  for (int waited = 0; waited < 60000 && !run.boxSeen; waited += 50) {
+    for (HWND box : TopLevelWindowsOf(info.dwProcessId, "#32770")) {
+      run.boxSeen = true;
+      run.caption = WindowText(box);
+      run.text = WindowText(GetDlgItem(box, 0xFFFF));
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    if (!run.boxSeen && WaitForSingleObject(info.hProcess, 50) == WAIT_OBJECT_0) break;
+  }
+  if (WaitForSingleObject(info.hProcess, 30000) != WAIT_OBJECT_0) {
+    ADD_FAILURE() << "the program did not end";
+    TerminateProcess(info.hProcess, 99);
+  }
+  GetExitCodeProcess(info.hProcess, &run.exitCode);
+  CloseHandle(info.hProcess);
+  if (FileExists(dir.File("Crash.rpt"))) run.report = ReadWholeFile(dir.File("Crash.rpt"));
+  run.facts = ReadFacts(dir.File("facts.txt"));
+  return run;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(text.substr(start, end - start));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+// The frame lines that follow the line `heading` (up to the next line starting " -> ").
+std::vector<std::string> FramesAfter(const std::vector<std::string>& lines, const std::string& heading) {
+  std::vector<std::string> frames;
+  size_t i = 0;
+  while (i < lines.size() && lines[i] != heading) ++i;
+  for (++i; i < lines.size() && lines[i].rfind(" -> ", 0) != 0; ++i) frames.push_back(lines[i]);
+  return frames;
+}
+
+std::string StackHeading(unsigned long threadId) { return " -> Call stack (thread " + std::to_string(threadId) + "):"; }
+
+void ExpectUnexpectedProblemBox(const CrashRun& run, const TempDir& dir) {
+  EXPECT_TRUE(run.boxSeen);
+  EXPECT_EQ(run.caption, run.exePath);
+  EXPECT_EQ(run.text, "Unexpected problem detected in the program \"crash_program.exe\".\r\n\r\nSee the report file \"" +
+                          dir.File("Crash.rpt") + "\" for more info.");
+  EXPECT_EQ(run.exitCode, 1u);
+}
+
+// "        <file>(<line>) : <padding><description>"
+std::smatch MatchFrame(const std::string& line) {
+  static const std::regex frame(R"(^        (.+)\((\d+|\?)\) : +(\S.*)$)");
+  std::smatch m;
+  std::regex_match(line, m, frame);
+  return m;
+}
+
+}  // namespace
+
+TEST(CrashReport, AccessViolationInAWorkerThread) {
+  TempDir dir;
+  const CrashRun run = RunCrash(dir, "worker");
+  ExpectUnexpectedProblemBox(run, dir);
+  EXPECT_EQ(run.Fact("application_after_first_context"), 1u);
+  const std::vector<std::string> lines = Lines(run.report);
+  ASSERT_GE(lines.size(), 10u) << run.report;
+
+  const unsigned long crasher = run.Fact("crashing_thread");
+  ASSERT_NE(crasher, 0u);
+  const std::regex header("Unhandled exception 0xC0000005 \\(ACCESS_VIOLATION\\) caught at address 0x([0-9A-F]{16}) in "
+                          "the thread " + std::to_string(crasher) + "\\.");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(lines[0], m, header)) << lines[0];
+  EXPECT_EQ(lines[1], " -> Registers:");
+  EXPECT_TRUE(std::regex_match(lines[2], std::regex("        RAX = 0x[0-9A-F]{16}, RBX = .*, RDX = 0x[0-9A-F]{16}, ")))
+      << lines[2];
+  EXPECT_TRUE(std::regex_match(lines[6], std::regex("        EFlags = 0x[0-9A-F]{8}, CS = 0x[0-9A-F]{4}, SS = 0x[0-9A-F]{4}, "
+                                                    "DS = 0x[0-9A-F]{4}, ES = 0x[0-9A-F]+, FS = 0x[0-9A-F]{4}, GS = 0x[0-9A-F]{4}")))
+      << lines[6];
+  EXPECT_TRUE(std::regex_match(lines[7], std::regex(" -> Last error: 0x[0-9A-F]{8}"))) << lines[7];
+  EXPECT_EQ(lines[8], StackHeading(crasher));
+
+  // The faulting thread's stack first: our function with its file, line, values and offset.
+  const std::vector<std::string> frames = FramesAfter(lines, StackHeading(crasher));
+  ASSERT_GE(frames.size(), 2u) << run.report;
+  const std::smatch top = MatchFrame(frames[0]);
+  ASSERT_FALSE(top.empty()) << frames[0];
+  EXPECT_NE(top[1].str().find("CrashProgram.cpp"), std::string::npos) << frames[0];
+  EXPECT_EQ(top[2].str(), std::to_string(run.Fact("crash_line"))) << frames[0];
+  EXPECT_TRUE(std::regex_match(top[3].str(), std::regex(R"(CFoo::Bar\(int=5,char\*="abc"\) \+ \d+ bytes)"))) << frames[0];
+  EXPECT_NE(frames[1].find("CrashingWorker(void*=0x0000"), std::string::npos) << frames[1];
+  // The descriptions of one stack start in one column.
+  EXPECT_EQ(frames[0].find(" : ") + frames[0].substr(frames[0].find(" : ") + 3).find_first_not_of(' '),
+            frames[1].find(" : ") + frames[1].substr(frames[1].find(" : ") + 3).find_first_not_of(' '));
+
+  // One section per other thread, each walked from where it waits.
+  for (const char* other : {"main_thread", "waiting_thread_1", "waiting_thread_2"}) {
+    const std::vector<std::string> otherFrames = FramesAfter(lines, StackHeading(run.Fact(other)));
+    EXPECT_FALSE(otherFrames.empty()) << other << "\n" << run.report;
+  }
+  const std::string mainStack = [&] {
+    std::string s;
+    for (const auto& f : FramesAfter(lines, StackHeading(run.Fact("main_thread")))) s += f + "\n";
+    return s;
+  }();
+  EXPECT_NE(mainStack.find("main(int=2,char**=0x"), std::string::npos) << mainStack;
+
+  EXPECT_NE(run.report.find("\r\n -> Computer configuration:\r\n        OS type: WIN32 NT\r\n        OS version: major "),
+            std::string::npos);
+  EXPECT_NE(run.report.find("        Processor features: FPU, "), std::string::npos);
+  EXPECT_EQ(run.report.find(" -> Buffered traces:"), std::string::npos);
+  EXPECT_EQ(run.report.find(" -> Additional information:"), std::string::npos);
+  EXPECT_EQ(run.report.find("__dbg_util::"), std::string::npos) << "the library's own frames are left out";
+}
+
+TEST(CrashReport, HooksAddTheirTextAndBufferedTraces) {
+  TempDir dir;
+  const CrashRun run = RunCrash(dir, "hooks");
+  ExpectUnexpectedProblemBox(run, dir);
+  const size_t configuration = run.report.find(" -> Computer configuration:\r\n");
+  const size_t additional = run.report.find(" -> Additional information:\r\nrecording to C:\\take.mp3\r\n");
+  const size_t traces = run.report.find(" -> Buffered traces:\r\nolder line\r\nnewest\r\n");
+  EXPECT_NE(configuration, std::string::npos);
+  EXPECT_NE(additional, std::string::npos) << run.report;
+  EXPECT_NE(traces, std::string::npos) << run.report;
+  EXPECT_LT(configuration, additional);
+  EXPECT_LT(additional, traces);
+  EXPECT_EQ(run.report.find("ine\r\n"), run.report.find("line\r\n") + 1) << "the line cut by the wrap is skipped";
+}
+
+TEST(CrashReport, AccessViolationInTheMainThread) {
+  TempDir dir;
+  const CrashRun run = RunCrash(dir, "main");
+  ExpectUnexpectedProblemBox(run, dir);
+  const std::vector<std::string> lines = Lines(run.report);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines[0].find("(ACCESS_VIOLATION) caught at address 0x"), std::string::npos);
+  EXPECT_NE(lines[0].find("in the thread " + std::to_string(run.Fact("main_thread")) + "."), std::string::npos);
+  const std::vector<std::string> frames = FramesAfter(lines, StackHeading(run.Fact("main_thread")));
+  ASSERT_GE(frames.size(), 2u);
+  EXPECT_NE(frames[0].find("CFoo::Bar(int=5,char*=\"abc\")"), std::string::npos) << frames[0];
+  EXPECT_NE(frames[1].find("main(int=2,char**=0x"), std::string::npos) << frames[1];
+}
+
+TEST(CrashReport, StackOverflow) {
+  TempDir dir;
+  const CrashRun run = RunCrash(dir, "stack-overflow");
+  ExpectUnexpectedProblemBox(run, dir);
+  const std::vector<std::string> lines = Lines(run.report);
+  ASSERT_FALSE(lines.empty()) << "no report";
+  EXPECT_NE(lines[0].find("Unhandled exception 0xC00000FD (STACK_OVERFLOW)"), std::string::npos) << lines[0];
+  const std::vector<std::string> frames = FramesAfter(lines, StackHeading(run.Fact("main_thread")));
+  ASSERT_GE(frames.size(), 3u);
+  EXPECT_NE(frames[0].find("Recurse(int="), std::string::npos) << frames[0];
+  EXPECT_NE(frames[1].find("Recurse(int="), std::string::npos) << frames[1];
+}
+
+TEST(CrashReport, RuntimeFailuresAreReportedWithTheirOwnCodes) {
+  const struct {
+    const char* scenario;
+    const char* header;
+  } cases[] = {
+      {"abort", "Unhandled exception 0x40000015 (UNKNOWN TYPE)"},
+      {"uncaught", "Unhandled exception 0xE06D7363 (UNKNOWN TYPE)"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const CrashRun run = RunCrash(dir, c.scenario);
+    ExpectUnexpectedProblemBox(run, dir);
+    EXPECT_EQ(run.report.rfind(c.header, 0), 0u) << c.scenario << "\n" << run.report;
+    EXPECT_NE(run.report.find(" -> Computer configuration:"), std::string::npos) << c.scenario;
+    EXPECT_NE(run.report.find("main(int=2,char**="), std::string::npos) << c.scenario << "\n" << run.report;
+  }
+}
+
+TEST(CrashReport, DeadlockModeReportsTheCallingThread) {
+  TempDir dir;
+  const CrashRun run = RunCrash(dir, "deadlock");
+  EXPECT_TRUE(run.boxSeen);
+  EXPECT_EQ(run.caption, run.exePath);
+  EXPECT_EQ(run.text, "Deadlock detected in the program \"crash_program.exe\".\r\n\r\nSee the report file \"" +
+                          dir.File("Crash.rpt") + "\" for more info.");
+  EXPECT_EQ(run.exitCode, 1u);
+  const std::vector<std::string> lines = Lines(run.report);
+  const std::string heading = "Deadlock detected in the thread " + std::to_string(run.Fact("main_thread")) + ". Call stack:";
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], heading);
+  const std::vector<std::string> frames = FramesAfter(lines, heading);
+  ASSERT_GE(frames.size(), 2u) << run.report;
+  const std::smatch top = MatchFrame(frames[0]);
+  ASSERT_FALSE(top.empty()) << frames[0];
+  EXPECT_EQ(top[2].str(), std::to_string(run.Fact("deadlock_line")));
+  EXPECT_NE(frames[0].find("CFoo::Wait(int=3,char*=\"stuck\")"), std::string::npos) << frames[0];
+  EXPECT_NE(frames[1].find("main(int=2,"), std::string::npos) << frames[1];
+  EXPECT_EQ(run.report.find("Unhandled exception"), std::string::npos);
+  EXPECT_NE(run.report.find(" -> Computer configuration:"), std::string::npos);
+}
+
+TEST(CrashReport, SecondReportIsAppendedToTheOpenFile) {
+  TempDir dir;
+  const CrashRun run = RunCrash(dir, "second-report");
+  ExpectUnexpectedProblemBox(run, dir);
+  const size_t deadlock = run.report.find("Deadlock detected in the thread ");
+  const size_t crash = run.report.find("Unhandled exception 0xC0000005 (ACCESS_VIOLATION)");
+  EXPECT_EQ(deadlock, 0u) << run.report;
+  EXPECT_NE(crash, std::string::npos);
+  EXPECT_LT(deadlock, crash);
+  // Each report has its own configuration section.
+  const size_t first = run.report.find(" -> Computer configuration:");
+  EXPECT_LT(first, crash);
+  EXPECT_GT(run.report.find(" -> Computer configuration:", first + 1), crash);
+}
+
+TEST(CrashReport, UnwritableReportStillTellsTheUserAndEnds) {
+  TempDir dir;
+  // A folder where the report file would go: it cannot be created.
+  ASSERT_TRUE(CreateDirectoryA(dir.File("Crash.rpt").c_str(), nullptr));
+  const CrashRun run = RunCrash(dir, "worker");
+  ExpectUnexpectedProblemBox(run, dir);
+}
