@@ -10,7 +10,7 @@
 
 CFilterTestEnvironment::CFilterTestEnvironment(bool installDevices) : m_com(::CoInitialize(nullptr)) {
   if (installDevices) capture.InstallDevices(StandardTestDevices());
-  m_filters = std::make_unique<CBundledFilters>(BundledFiltersPath(), std::vector<CLSID>{CLSID_WaveDest});
+  m_filters = std::make_unique<CBundledFilters>(BundledFiltersPath(), BundledFilterClasses());
 }
 
 CFilterTestEnvironment::~CFilterTestEnvironment() {
