@@ -6,30 +6,30 @@ set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${SONDREL_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 include(GoogleTest)
 
-# sondrel_add_gtest(<target> SOURCES ... LIBS ... [NO_AUDIO] [DESKTOP] [TIMEOUT s])
+# sondrel_add_gtest(<target> SOURCES ... LIBS ... [NO_AUDIO] [EXCLUSIVE] [TIMEOUT s])
 # Builds a GoogleTest program and registers each of its cases with ctest. Under Wine every
 # case is one Wine process; the test script keeps one wineserver running so that is cheap.
-# NO_AUDIO runs the cases where Wine sees no audio device at all. DESKTOP marks cases that
-# need the foreground window or the keyboard focus: they never run alongside each other.
+# NO_AUDIO runs the cases where Wine sees no audio device at all. EXCLUSIVE marks cases that
+# need the foreground window or the keyboard focus, or that change the virtual capture
+# devices installed in the shared Wine prefix: they never run alongside each other.
 function(sondrel_add_gtest target)
-  cmake_parse_arguments(arg "NO_AUDIO;DESKTOP" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(arg "NO_AUDIO;EXCLUSIVE" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${target} ${arg_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
   target_link_libraries(${target} PRIVATE ${arg_LIBS} GTest::gmock GTest::gtest)
   if(NOT arg_TIMEOUT)
     set(arg_TIMEOUT 120)
   endif()
-  set(env "")
+  set(properties TIMEOUT ${arg_TIMEOUT})
   if(arg_NO_AUDIO)
     # Wine's PulseAudio driver then finds no server and lists no device.
-    list(APPEND env "PULSE_SERVER=unix:/nonexistent/sondrel-no-audio" "SONDREL_NO_AUDIO=1")
+    list(APPEND properties ENVIRONMENT "PULSE_SERVER=unix:/nonexistent/sondrel-no-audio")
   endif()
-  set(lock "")
-  if(arg_DESKTOP)
-    set(lock RESOURCE_LOCK desktop)
+  if(arg_EXCLUSIVE)
+    list(APPEND properties RESOURCE_LOCK wine_desktop_and_devices)
   endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     NO_PRETTY_VALUES
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${arg_TIMEOUT} ENVIRONMENT "${env}" ${lock})
+    PROPERTIES ${properties})
 endfunction()

@@ -18,6 +18,7 @@ struct SeenMessageBox {
   std::string text;
   BoxIcon icon = BoxIcon::None;  // read from the box's image control
   std::vector<int> buttons;      // ids of the box's push buttons (IDOK, IDYES, IDNO ...)
+  bool foreground = false;       // the box was the foreground window
 };
 
 class MessageBoxWatcher {

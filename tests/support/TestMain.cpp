@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "support/Screenshot.h"
 
 bool SaveScreenAsBitmap(const std::string& path) {
   const int width = ::GetSystemMetrics(SM_CXSCREEN);
@@ -49,20 +49,28 @@ bool SaveScreenAsBitmap(const std::string& path) {
   return std::fclose(out) == 0;
 }
 
+std::string ArtifactPath(const std::string& name) {
+  const char* folder = std::getenv("SONDREL_ARTIFACTS");
+  if (folder == nullptr) return {};
+  // The variable holds a Linux path; Wine maps it through drive Z:.
+  std::string path = std::string("Z:") + folder + "/" + name;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+namespace {
+
 class ScreenshotOnFailure : public ::testing::EmptyTestEventListener {
   void OnTestEnd(const ::testing::TestInfo& test) override {
-    const char* folder = std::getenv("SONDREL_ARTIFACTS");
-    if (!test.result()->Failed() || folder == nullptr) return;
+    if (!test.result()->Failed()) return;
     std::string name = std::string(test.test_suite_name()) + "." + test.name();
     for (char& c : name) {
       if (c == '/' || c == '\\' || c == ':') c = '_';
     }
-    // The variable holds a Linux path; Wine maps it through drive Z:.
-    std::string path = std::string("Z:") + folder + "/" + name + ".bmp";
-    for (char& c : path) {
-      if (c == '/') c = '\\';
-    }
-    if (SaveScreenAsBitmap(path)) std::printf("Screenshot of the failure: %s\n", path.c_str());
+    const std::string path = ArtifactPath(name + ".bmp");
+    if (!path.empty() && SaveScreenAsBitmap(path)) std::printf("Screenshot of the failure: %s\n", path.c_str());
   }
 };
 

@@ -34,6 +34,9 @@ class CSondrelDlg : public CDialog {
   HRESULT StartRecorder();
   HRESULT StopRecorder();
 
+  // The recording in progress (its graph's events), for whoever watches it.
+  const CRecorder& Recorder() const { return m_recorder; }
+
   std::string m_lastRecordedFile;
 
  protected:

@@ -1,0 +1,405 @@
+// The real main dialog from the real resources, with the virtual capture device, driven by
+// the messages a user's clicks, selections, scrolls and keys produce. Message boxes are
+// answered by a watcher thread and their texts checked.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <thread>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/SettingsStore.h"
+#include "app/SondrelApp.h"
+#include "res/resource.h"
+#include "support/AudioCheck.h"
+#include "support/MessageBoxWatcher.h"
+#include "support/Screenshot.h"
+#include "tests/recorder/RecorderTestEnvironment.h"
+#include "ui/main/SondrelDlg.h"
+#include "ui/main/WindowUtilities.h"
+
+namespace {
+
+class MainDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Settings().SetString(FileTemplate, env.folder.path()); }
+  void TearDown() override { Close(); }
+
+  // Opens the dialog as start-up does, with the settings as the test left them.
+  void Open() {
+    dialog = std::make_unique<CSondrelDlg>();
+    app.m_pMainWnd = dialog.get();
+    ASSERT_TRUE(dialog->Create());
+    hwnd = dialog->m_hWnd;
+    Pump(100);
+  }
+  void Close() {
+    if (dialog && dialog->m_hWnd) ::DestroyWindow(dialog->m_hWnd);
+    dialog.reset();
+    app.m_pMainWnd = nullptr;
+  }
+
+  // Dispatches messages for `ms`, through the dialog's keyboard handling.
+  void Pump(int ms) {
+    const DWORD end = ::GetTickCount() + static_cast<DWORD>(ms);
+    do {
+      MSG msg;
+      while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (hwnd && ::IsWindow(hwnd) && ::IsDialogMessageA(hwnd, &msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+      }
+      ::Sleep(10);
+    } while (static_cast<int>(::GetTickCount() - end) < 0);
+  }
+  bool PumpUntil(const std::function<bool()>& done, int ms = 10000) {
+    for (int waited = 0; waited < ms && !done(); waited += 50) Pump(50);
+    return done();
+  }
+
+  HWND Item(int id) const { return ::GetDlgItem(hwnd, id); }
+  void Click(int id) { ::SendMessageA(Item(id), BM_CLICK, 0, 0); }
+  void Select(int id, int index) {
+    ::SendMessageA(Item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(id)));
+  }
+  std::string Text(int id) const {
+    char text[512] = {};
+    ::GetWindowTextA(id ? Item(id) : hwnd, text, sizeof text);
+    return text;
+  }
+  std::string Selected(int id) const {
+    const LRESULT index = ::SendMessageA(Item(id), CB_GETCURSEL, 0, 0);
+    char text[256] = {};
+    if (index >= 0) ::SendMessageA(Item(id), CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+  bool Enabled(int id) const { return ::IsWindowEnabled(Item(id)) != FALSE; }
+  int State() const { return app.m_recordingState; }
+  HICON StateIcon() const { return reinterpret_cast<HICON>(::SendMessageA(Item(IDC_STATE_ICON), STM_GETICON, 0, 0)); }
+  static HICON Icon(int id) { return ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)); }
+  std::string Name(uint32_t number, const char* extension = ".mp3") const {
+    char digits[8];
+    snprintf(digits, sizeof digits, "%04u", number);
+    return env.folder.path() + "\\" + digits + extension;
+  }
+  void ExpectControlsFor(int state) {
+    static const struct {
+      int icon;
+      const char* record;
+      const char* pause;
+    } looks[] = {{IDI_STATE_IDLE, "Start", "Pause"},
+                 {IDI_STATE_RECORDING, "Stop", "Pause"},
+                 {IDI_STATE_PAUSED, "Stop", "Resume"},
+                 {IDI_STATE_PLAYING, "Start", "Pause"}};
+    EXPECT_EQ(State(), state);
+    EXPECT_EQ(StateIcon(), Icon(looks[state].icon));
+    EXPECT_EQ(Text(IDC_RECORD), looks[state].record);
+    EXPECT_EQ(Text(IDC_PAUSE), looks[state].pause);
+    EXPECT_EQ(Enabled(IDC_PAUSE), state == Recording || state == Paused);
+    EXPECT_EQ(Enabled(IDC_PLAY), state == Idle);
+  }
+  void Screenshot(const char* name) {
+    const std::string path = ArtifactPath(name);
+    if (!path.empty()) SaveScreenAsBitmap(path);
+  }
+
+  RecorderTestEnvironment env;
+  CSondrelApp app;
+  std::unique_ptr<CSondrelDlg> dialog;
+  HWND hwnd = nullptr;
+};
+
+TEST_F(MainDialogTest, FirstRunShowsTheNumberedNameInTheDocumentsFolder) {
+  Settings().Load("");  // no configuration file
+  Open();
+  const std::string documents = GetDefaultRecordingFolder();
+  ASSERT_FALSE(documents.empty());
+  EXPECT_EQ(Text(IDC_FILENAME), documents + "\\0001.mp3");
+  EXPECT_EQ(Settings().GetString(FileTemplate), documents + "\\");
+  EXPECT_EQ(Selected(IDC_FORMAT), "MP3");
+  EXPECT_EQ(Selected(IDC_DEVICE), kMainDeviceName);
+  EXPECT_EQ(Selected(IDC_INPUT), "Microphone");
+  EXPECT_EQ(Settings().GetString(AudioDevice), kMainDeviceName);
+  EXPECT_EQ(Settings().GetString(AudioInput), "Microphone");
+  EXPECT_EQ(Text(IDC_VOLUME_LABEL), "50%");
+  EXPECT_EQ(::SendMessageA(Item(IDC_VOLUME), TBM_GETPOS, 0, 0), 50);
+  for (const int box : {IDC_ADD_SEQ_NUM, IDC_OVERWRITE_PROMPT, IDC_ICONIZE}) {
+    EXPECT_EQ(::SendMessageA(Item(box), BM_GETCHECK, 0, 0), BST_CHECKED) << box;
+  }
+  EXPECT_EQ(Text(0), "Velmora Sondrel");
+  EXPECT_EQ(::GetFocus(), Item(IDC_BROWSE));
+  ExpectControlsFor(Idle);
+  Screenshot("main-window-idle.bmp");
+}
+
+TEST_F(MainDialogTest, MissingDeviceAndInputFallBackToTheFirstAndAreWrittenBack) {
+  Settings().SetString(AudioDevice, "Unplugged Device");
+  Settings().SetString(AudioInput, "Line In");
+  Open();
+  EXPECT_EQ(Selected(IDC_DEVICE), kMainDeviceName);
+  EXPECT_EQ(Settings().GetString(AudioDevice), kMainDeviceName);
+  EXPECT_EQ(Selected(IDC_INPUT), "Line In") << "a stored input of the device is kept";
+
+  Settings().SetString(AudioDevice, "SONDREL TEST CAPTURE");
+  Settings().SetString(AudioInput, "Gone");
+  Close();
+  Open();
+  EXPECT_EQ(Selected(IDC_DEVICE), "SONDREL TEST CAPTURE");
+  EXPECT_EQ(Selected(IDC_INPUT), "Microphone");
+  EXPECT_EQ(Settings().GetString(AudioInput), "Microphone");
+}
+
+TEST_F(MainDialogTest, ControlsWriteTheirSettingsAtOnce) {
+  Settings().SetUInt(FileCount, 9999);
+  Open();
+  EXPECT_EQ(Text(IDC_FILENAME), Name(9999));
+
+  Select(IDC_FORMAT, 1);
+  EXPECT_EQ(Settings().GetUInt(FileFormat), 1u);
+  EXPECT_EQ(Text(IDC_FILENAME), Name(9999, ".wav"));
+  Select(IDC_FORMAT, 0);
+
+  Select(IDC_DEVICE, 2);  // "SONDREL TEST CAPTURE": one line
+  EXPECT_EQ(Settings().GetString(AudioDevice), "SONDREL TEST CAPTURE");
+  EXPECT_EQ(::SendMessageA(Item(IDC_INPUT), CB_GETCOUNT, 0, 0), 1);
+  Select(IDC_DEVICE, 0);
+  Select(IDC_INPUT, 2);
+  EXPECT_EQ(Settings().GetString(AudioInput), "CD Audio");
+
+  // The Home key takes the vertical slider to its top: 100 percent.
+  ::SendMessageA(Item(IDC_VOLUME), WM_KEYDOWN, VK_HOME, 0);
+  EXPECT_EQ(Settings().GetUInt(AudioVolume), 100u);
+  EXPECT_EQ(Text(IDC_VOLUME_LABEL), "100%");
+  ::SendMessageA(Item(IDC_VOLUME), WM_KEYDOWN, VK_NEXT, 0);  // a page down
+  EXPECT_EQ(Settings().GetUInt(AudioVolume), 100u - ::SendMessageA(Item(IDC_VOLUME), TBM_GETPOS, 0, 0));
+
+  Click(IDC_ADD_SEQ_NUM);
+  EXPECT_FALSE(Settings().GetBool(AddSeqNum));
+  EXPECT_EQ(Text(IDC_FILENAME), env.folder.path() + "\\video.mp3");
+  Click(IDC_ADD_SEQ_NUM);
+  EXPECT_EQ(Text(IDC_FILENAME), Name(9999));
+  Click(IDC_OVERWRITE_PROMPT);
+  EXPECT_FALSE(Settings().GetBool(OverwritePrompt));
+  Click(IDC_ICONIZE);
+  EXPECT_FALSE(Settings().GetBool(Iconize));
+
+  Click(IDC_PLUS);  // 9999 wraps to 1
+  EXPECT_EQ(Text(IDC_FILENAME), Name(1));
+  EXPECT_EQ(Settings().GetUInt(FileCount), 1u);
+  Click(IDC_PLUS);
+  Click(IDC_PLUS);
+  EXPECT_EQ(Settings().GetUInt(FileCount), 3u);
+  Click(IDC_RESET);
+  EXPECT_EQ(Text(IDC_FILENAME), Name(1));
+  EXPECT_EQ(Settings().GetUInt(FileCount), 1u);
+}
+
+// Answers the save-as dialog with a file name, as a user typing it and pressing Save.
+class SaveAsAnswer {
+ public:
+  explicit SaveAsAnswer(std::string fileName) : m_fileName(std::move(fileName)), m_thread([this] { Run(); }) {}
+  ~SaveAsAnswer() { m_thread.join(); }
+  std::string initialFolderSeen;
+
+ private:
+  void Run() {
+    for (int i = 0; i < 500; ++i, ::Sleep(20)) {
+      HWND chooser = ::FindWindowA("#32770", "Save As");
+      if (chooser == nullptr || !::IsWindowVisible(chooser)) continue;
+      ::Sleep(200);
+      HWND name = ::GetDlgItem(chooser, 0x47C);  // the file name box
+      if (name == nullptr) name = ::GetDlgItem(chooser, 0x480);
+      ::SetWindowTextA(name, m_fileName.c_str());
+      ::PostMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      return;
+    }
+  }
+  std::string m_fileName;
+  std::thread m_thread;
+};
+
+TEST_F(MainDialogTest, ChosenFileStartsTheCounterAgainWithoutWritingIt) {
+  Settings().SetUInt(FileCount, 25);
+  Open();
+  EXPECT_EQ(Text(IDC_FILENAME), Name(25));
+  {
+    SaveAsAnswer answer(env.folder.File("Take.mp3"));
+    Click(IDC_BROWSE);
+  }
+  EXPECT_EQ(Text(IDC_FILENAME), env.folder.File("Take0001.mp3"));
+  EXPECT_EQ(Settings().GetString(FileTemplate), env.folder.File("Take"));
+  EXPECT_EQ(Settings().GetUInt(FileCount), 25u) << "written at the next advance";
+  Click(IDC_PLUS);
+  EXPECT_EQ(Settings().GetUInt(FileCount), 2u);
+}
+
+TEST_F(MainDialogTest, RecordsFromTheStartButtonAndAdvancesTheCounter) {
+  Settings().SetUInt(FileCount, 7);
+  Settings().SetString(AudioInput, "Line In");  // 1000 Hz
+  Open();
+  const std::string shown = Text(IDC_FILENAME);
+  ASSERT_EQ(shown, Name(7));
+  Click(IDC_RECORD);
+  ExpectControlsFor(Recording);
+  Pump(300);
+  Screenshot("main-window-recording.bmp");
+  Pump(1200);
+  Click(IDC_RECORD);
+  ExpectControlsFor(Idle);
+  EXPECT_EQ(Text(IDC_FILENAME), Name(8));
+  EXPECT_EQ(Settings().GetUInt(FileCount), 8u);
+  EXPECT_EQ(Text(0), "Velmora Sondrel - 0007.mp3");
+  EXPECT_EQ(dialog->m_lastRecordedFile, shown);
+
+  const DecodedAudio audio = DecodeWithFfmpeg(shown);
+  ASSERT_EQ(audio.error, "");
+  EXPECT_NEAR(audio.Seconds(), 1.5, 0.4);
+  EXPECT_NEAR(ToneFrequency(audio.samples, audio.sampleRate), 1000.0, 10.0);
+}
+
+TEST_F(MainDialogTest, OverwriteQuestionAndStartFailure) {
+  Open();
+  WriteWholeFile(Name(1), "old");
+  {
+    MessageBoxWatcher watcher(IDNO);
+    Click(IDC_RECORD);
+    const std::vector<SeenMessageBox> seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, "File already exists. Overwrite it?");
+    EXPECT_EQ(seen[0].icon, BoxIcon::Question);
+    EXPECT_EQ(seen[0].buttons, (std::vector<int>{IDYES, IDNO}));
+  }
+  ExpectControlsFor(Idle);
+  EXPECT_EQ(ReadWholeFile(Name(1)), "old");
+  {
+    MessageBoxWatcher watcher(IDYES);
+    Click(IDC_RECORD);
+    EXPECT_EQ(watcher.Seen().size(), 1u);
+  }
+  ExpectControlsFor(Recording);
+  Pump(500);
+  Click(IDC_RECORD);
+  EXPECT_NE(ReadWholeFile(Name(1)), "old");
+
+  Settings().SetString(AudioDevice, "Unplugged Device");
+  {
+    MessageBoxWatcher watcher(IDOK);
+    Click(IDC_RECORD);
+    const std::vector<SeenMessageBox> seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, "Could not start recording!");
+    EXPECT_EQ(seen[0].icon, BoxIcon::Error);
+    EXPECT_EQ(seen[0].caption, app.GetAppName());
+  }
+  ExpectControlsFor(Idle);
+  EXPECT_EQ(Settings().GetUInt(FileCount), 2u) << "a failed start does not advance the counter";
+}
+
+TEST_F(MainDialogTest, PauseThenStop) {
+  Open();
+  Click(IDC_RECORD);
+  Pump(400);
+  Click(IDC_PAUSE);
+  ExpectControlsFor(Paused);
+  Pump(300);
+  Click(IDC_PAUSE);
+  ExpectControlsFor(Recording);
+  Click(IDC_PAUSE);
+  Click(IDC_RECORD);  // stops from Paused directly
+  ExpectControlsFor(Idle);
+  EXPECT_EQ(Text(0), "Velmora Sondrel - 0001.mp3");
+  EXPECT_EQ(DecodeWithFfmpeg(Name(1)).error, "");
+}
+
+TEST_F(MainDialogTest, PlayReturnsToIdle) {
+  Open();
+  Click(IDC_PLAY);
+  ExpectControlsFor(Idle);
+  Click(IDC_RECORD);
+  Click(IDC_PLAY);  // disabled while recording: nothing happens
+  EXPECT_EQ(State(), Recording);
+  Click(IDC_RECORD);
+}
+
+TEST_F(MainDialogTest, LostDeviceStopsTheRecording) {
+  Open();
+  Click(IDC_RECORD);
+  Pump(500);
+  // A lost-device event with a second parameter other than 0 is not a removal.
+  CComPtr<IMediaEventSink> sink = ComQuery<IMediaEventSink>(dialog->Recorder().MediaEvents());
+  ASSERT_TRUE(sink);
+  sink->Notify(EC_DEVICE_LOST, 0, 1);
+  Pump(500);
+  EXPECT_EQ(State(), Recording);
+
+  env.capture.ReportDeviceLost(MainDevice);
+  EXPECT_TRUE(PumpUntil([&] { return State() == Idle; }));
+  ExpectControlsFor(Idle);
+  EXPECT_EQ(Settings().GetUInt(FileCount), 2u);
+  EXPECT_EQ(Text(0), "Velmora Sondrel - 0001.mp3");
+  const DecodedAudio audio = DecodeWithFfmpeg(Name(1));
+  EXPECT_EQ(audio.error, "");
+  EXPECT_GT(audio.Seconds(), 0.5);
+}
+
+TEST_F(MainDialogTest, AbortedGraphStopsAndTellsTheUser) {
+  Open();
+  Click(IDC_RECORD);
+  Pump(300);
+  MessageBoxWatcher watcher(IDOK);
+  CComPtr<IMediaEventSink> sink = ComQuery<IMediaEventSink>(dialog->Recorder().MediaEvents());
+  ASSERT_TRUE(sink);
+  sink->Notify(EC_ERRORABORT, E_FAIL, 0);
+  EXPECT_TRUE(PumpUntil([&] { return State() == Idle && !watcher.Seen().empty(); }));
+  ExpectControlsFor(Idle);
+  ASSERT_EQ(watcher.Seen().size(), 1u);
+  EXPECT_EQ(watcher.Seen()[0].text, "Recording stopped because of an error!");
+  EXPECT_EQ(watcher.Seen()[0].icon, BoxIcon::Error);
+}
+
+TEST_F(MainDialogTest, ClosingWhileRecordingAsksFirst) {
+  Open();
+  Click(IDC_RECORD);
+  Pump(1000);
+  Click(IDC_PAUSE);
+  {
+    MessageBoxWatcher watcher(IDNO);
+    ::SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    ASSERT_EQ(watcher.Seen().size(), 1u);
+    EXPECT_EQ(watcher.Seen()[0].text, "Application is still recording.\nDo you want to quit anyway?");
+  }
+  EXPECT_TRUE(::IsWindow(hwnd));
+  EXPECT_EQ(State(), Paused);
+  {
+    MessageBoxWatcher watcher(IDYES);
+    ::SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(watcher.Seen().size(), 1u);
+  }
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd); }, 3000));
+  dialog.reset();  // releases the recorder without stopping it
+  EXPECT_EQ(Settings().GetUInt(FileCount), 1u) << "the counter does not advance";
+  EXPECT_EQ(DecodeWithFfmpeg(Name(1)).error, "") << "the abandoned file is complete";
+}
+
+TEST_F(MainDialogTest, EscAndEnterEndTheDialogWithoutTheQuestion) {
+  Settings().SetBool(OverwritePrompt, false);  // the second round records over the first file
+  for (const WPARAM key : {WPARAM(VK_ESCAPE), WPARAM(VK_RETURN)}) {
+    SCOPED_TRACE(key == VK_ESCAPE ? "Esc" : "Enter");
+    MessageBoxWatcher watcher(IDNO);
+    Open();
+    Click(IDC_RECORD);
+    ASSERT_EQ(State(), Recording);
+    ::SetFocus(Item(IDC_DEVICE));  // not a push button
+    ::PostMessageA(::GetFocus(), WM_KEYDOWN, key, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd); }, 3000));
+    EXPECT_TRUE(watcher.Seen().empty());
+    Close();
+    app.m_recordingState = Idle;
+  }
+}
+
+}  // namespace
