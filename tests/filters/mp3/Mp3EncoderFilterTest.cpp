@@ -50,9 +50,19 @@ struct EncoderGraph {
   HRESULT ConnectOutput() {
     return graph->ConnectDirect(FindPin(encoder.Get(), L"Output").Get(), sink->GetPin(0), nullptr);
   }
+  // Both connections, or the first failure.
+  HRESULT Connect() {
+    HRESULT hr = ConnectInput();
+    return FAILED(hr) ? hr : ConnectOutput();
+  }
   HRESULT Push(double seconds) {
     return source->Push(TonePcm(format.nSamplesPerSec, format.nChannels, format.wBitsPerSample, kToneHz, seconds),
                         format.nAvgBytesPerSec / 10);
+  }
+  // Runs the graph and pushes that much of the tone, in samples of 100 ms.
+  HRESULT RunFor(double seconds) {
+    HRESULT hr = control->Run();
+    return FAILED(hr) ? hr : Push(seconds);
   }
   // The sink's bytes as a file, decoded.
   DecodedAudio Decode(const std::string& path) {
@@ -184,11 +194,9 @@ TEST(LameMp3Filter, RecordsWithTheSettingsGivenAfterConnection) {
   for (const RecordCase& c : cases) {
     SCOPED_TRACE(c.what);
     EncoderGraph g(c.input);
-    ASSERT_EQ(g.ConnectInput(), S_OK);
-    ASSERT_EQ(g.ConnectOutput(), S_OK);
+    ASSERT_EQ(g.Connect(), S_OK);
     Configure(g.properties.Get(), c);
-    ASSERT_EQ(g.control->Run(), S_OK);
-    ASSERT_EQ(g.Push(3.0), S_OK);
+    ASSERT_EQ(g.RunFor(3.0), S_OK);
     // A recording graph is stopped, never ended.
     ASSERT_EQ(g.control->Stop(), S_OK);
 
@@ -219,17 +227,14 @@ TEST(LameMp3Filter, PauseLeavesAllAudioInTheFileAndResumeGoesOn) {
   ComApartment com;
   TempDir dir;
   EncoderGraph g(MakePcmFormat(44100, 1, 16));
-  ASSERT_EQ(g.ConnectInput(), S_OK);
-  ASSERT_EQ(g.ConnectOutput(), S_OK);
-  ASSERT_EQ(g.control->Run(), S_OK);
-  ASSERT_EQ(g.Push(1.0), S_OK);
+  ASSERT_EQ(g.Connect(), S_OK);
+  ASSERT_EQ(g.RunFor(1.0), S_OK);
   ASSERT_EQ(g.control->Pause(), S_OK);
   const DecodedAudio paused = g.Decode(dir.File("paused.mp3"));
   ASSERT_EQ(paused.error, "");
   EXPECT_NEAR(double(paused.samples.size()), 44100.0, 576) << "everything up to the pause";
 
-  ASSERT_EQ(g.control->Run(), S_OK);
-  ASSERT_EQ(g.Push(1.0), S_OK);
+  ASSERT_EQ(g.RunFor(1.0), S_OK);
   ASSERT_EQ(g.control->Stop(), S_OK);
   const DecodedAudio stopped = g.Decode(dir.File("stopped.mp3"));
   ASSERT_EQ(stopped.error, "");
@@ -245,10 +250,8 @@ TEST(LameMp3Filter, AudioArrivingAfterTheEncoderPausedIsFlushedToo) {
   ComApartment com;
   TempDir dir;
   EncoderGraph g(MakePcmFormat(44100, 2, 16));
-  ASSERT_EQ(g.ConnectInput(), S_OK);
-  ASSERT_EQ(g.ConnectOutput(), S_OK);
-  ASSERT_EQ(g.control->Run(), S_OK);
-  ASSERT_EQ(g.Push(1.0), S_OK);
+  ASSERT_EQ(g.Connect(), S_OK);
+  ASSERT_EQ(g.RunFor(1.0), S_OK);
   ASSERT_EQ(g.encoder->Pause(), S_OK);
   ASSERT_EQ(g.Push(0.2), S_OK);
   const DecodedAudio audio = g.Decode(dir.File("late.mp3"));
@@ -260,10 +263,8 @@ TEST(LameMp3Filter, EndOfStreamFlushesAndIsPassedOn) {
   ComApartment com;
   TempDir dir;
   EncoderGraph g(MakePcmFormat(11025, 1, 16));
-  ASSERT_EQ(g.ConnectInput(), S_OK);
-  ASSERT_EQ(g.ConnectOutput(), S_OK);
-  ASSERT_EQ(g.control->Run(), S_OK);
-  ASSERT_EQ(g.Push(1.5), S_OK);
+  ASSERT_EQ(g.Connect(), S_OK);
+  ASSERT_EQ(g.RunFor(1.5), S_OK);
   ASSERT_EQ(FindPin(g.encoder.Get(), L"Input")->EndOfStream(), S_OK);
   EXPECT_EQ(g.sink->EndOfStreams(), 1);
   const DecodedAudio audio = g.Decode(dir.File("ended.mp3"));
@@ -276,11 +277,9 @@ TEST(LameMp3Filter, TagIsRenewedAsTheRecordingGrows) {
   ComApartment com;
   TempDir dir;
   EncoderGraph g(MakePcmFormat(44100, 2, 16));
-  ASSERT_EQ(g.ConnectInput(), S_OK);
-  ASSERT_EQ(g.ConnectOutput(), S_OK);
+  ASSERT_EQ(g.Connect(), S_OK);
   g.properties->set_Variable(1);
-  ASSERT_EQ(g.control->Run(), S_OK);
-  ASSERT_EQ(g.Push(3.5), S_OK);
+  ASSERT_EQ(g.RunFor(3.5), S_OK);
 
   const DecodedAudio audio = g.Decode(dir.File("killed.mp3"));
   ASSERT_EQ(audio.error, "");
@@ -298,8 +297,7 @@ TEST(LameMp3Filter, OutputFollowsANewInputConnection) {
   ComApartment com;
   TempDir dir;
   EncoderGraph g(MakePcmFormat(44100, 2, 16));
-  ASSERT_EQ(g.ConnectInput(), S_OK);
-  ASSERT_EQ(g.ConnectOutput(), S_OK);
+  ASSERT_EQ(g.Connect(), S_OK);
 
   g.format = MakePcmFormat(8000, 1, 16);
   g.source->SetFormat(g.format);
@@ -313,8 +311,7 @@ TEST(LameMp3Filter, OutputFollowsANewInputConnection) {
   ASSERT_EQ(g.properties->get_SourceSampleRate(&rate), S_OK);
   EXPECT_EQ(rate, 8000u);
   g.properties->set_SampleRate(11025);
-  ASSERT_EQ(g.control->Run(), S_OK);
-  ASSERT_EQ(g.Push(2.0), S_OK);
+  ASSERT_EQ(g.RunFor(2.0), S_OK);
   ASSERT_EQ(g.control->Stop(), S_OK);
 
   const std::vector<SinkSample> samples = g.sink->Samples();

@@ -115,19 +115,10 @@ TEST(Mp3Recording, KilledProcessLeavesAFileThatDecodes) {
   TempDir folder;
   const std::string path = folder.File("killed.mp3");
   ::SetEnvironmentVariableA(kChildFileVariable, path.c_str());
-  char exe[MAX_PATH] = {};
-  ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  std::string command =
-      std::string("\"") + exe + "\" --gtest_also_run_disabled_tests --gtest_filter=Mp3RecordingChild.*";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION child{};
-  ASSERT_TRUE(::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
+  CChildTest child("Mp3RecordingChild.DISABLED_RecordsUntilKilled");
+  ASSERT_TRUE(child.Started());
   const bool recorded = environment.capture.WaitForFrames(kDevice, 44100 * 5 / 2, 20000);
-  ::TerminateProcess(child.hProcess, 9);
-  ::WaitForSingleObject(child.hProcess, 10000);
-  ::CloseHandle(child.hThread);
-  ::CloseHandle(child.hProcess);
+  child.Kill();
   ASSERT_TRUE(recorded) << "the child never recorded";
 
   // Like a WAV file, it holds all but at most the last second.

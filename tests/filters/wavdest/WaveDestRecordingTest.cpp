@@ -136,19 +136,10 @@ TEST(WaveDestKilled, KilledProcessLeavesAPlayableFile) {
   std::string path = folder.File("killed.wav");
   ::SetEnvironmentVariableA(kChildFileVariable, path.c_str());
 
-  char exe[MAX_PATH] = {};
-  ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  std::string command = std::string("\"") + exe +
-                        "\" --gtest_also_run_disabled_tests --gtest_filter=WaveDestChild.DISABLED_RecordsUntilKilled";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION child{};
-  ASSERT_TRUE(::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
+  CChildTest child("WaveDestChild.DISABLED_RecordsUntilKilled");
+  ASSERT_TRUE(child.Started());
   bool recorded = environment.capture.WaitForFrames(kDevice, format.sampleRate * 3 / 2, 20000);
-  ::TerminateProcess(child.hProcess, 9);
-  ::WaitForSingleObject(child.hProcess, 10000);
-  ::CloseHandle(child.hThread);
-  ::CloseHandle(child.hProcess);
+  child.Kill();
   ASSERT_TRUE(recorded) << "the child never recorded";
 
   // The header covers whole buffers up to the last one written: at most a second is missing.
