@@ -234,6 +234,60 @@ DWORD WINAPI ReporterMain(void*) {
   }
 }
 
+// Where the program's own code lies: the module that holds this library.
+const BYTE* g_ownStart = nullptr;
+const BYTE* g_ownEnd = nullptr;
+
+void FindOwnModule() {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCSTR>(&FindOwnModule), &module))
+    return;
+  const BYTE* base = reinterpret_cast<const BYTE*>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  g_ownStart = base;
+  g_ownEnd = base + nt->OptionalHeader.SizeOfImage;
+}
+
+bool IsHardwareFault(DWORD code) {
+  switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_PRIV_INSTRUCTION:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+    case EXCEPTION_FLT_DENORMAL_OPERAND:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_INEXACT_RESULT:
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_FLT_STACK_CHECK:
+    case EXCEPTION_FLT_UNDERFLOW:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Reports two kinds of failure as soon as they are raised, before the search for a
+// handler: a stack overflow, whose stack has too little room left for the search to reach
+// the unhandled-exception filter, and a hardware fault in the program's own code. The
+// compiler gives that code no handlers of its own, and the system ignores faults inside
+// window procedures and hooks on 64-bit Windows (and Wine): the interface thread would run
+// on in a broken state, unreported.
+LONG CALLBACK ReportAtOnce(EXCEPTION_POINTERS* exception) {
+  const EXCEPTION_RECORD& e = *exception->ExceptionRecord;
+  const BYTE* address = static_cast<const BYTE*>(e.ExceptionAddress);
+  const bool own = address >= g_ownStart && address < g_ownEnd;
+  if (e.ExceptionCode == EXCEPTION_STACK_OVERFLOW || (own && IsHardwareFault(e.ExceptionCode)))
+    return dbg_context::report(exception);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
 // libgcc's C++ throw on x64: it continues a throw nobody catches, and the runtime then
 // calls std::terminate, which reports it.
 bool IsUncaughtCppThrow(const EXCEPTION_RECORD& e) {
@@ -276,6 +330,9 @@ void prepare_crash_report() {
   g_doneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (g_requestEvent && g_doneEvent)
     g_reporter = CreateThread(nullptr, 1 << 20, ReporterMain, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, &g_reporterId);
+  FindOwnModule();
+  // Called after the guards' handler, so that faults inside a report step stay there.
+  AddVectoredExceptionHandler(0, ReportAtOnce);
   // The runtime's own message box for abort would come before the report.
   _set_error_mode(_OUT_TO_STDERR);
   std::signal(SIGABRT, OnAbortSignal);

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include "diag/DbgContext.h"
-
 namespace __dbg_util {
 namespace {
 
@@ -21,12 +19,7 @@ LONG CALLBACK GuardHandler(EXCEPTION_POINTERS* exception) {
   const DWORD lastError = GetLastError();
   GuardFrame* frame = static_cast<GuardFrame*>(TlsGetValue(g_slot));
   SetLastError(lastError);
-  if (!frame) {
-    // An overflowed stack has too little room left for the rest of the dispatch to reach
-    // the unhandled-exception filter: report it now.
-    if (exception->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) return dbg_context::report(exception);
-    return EXCEPTION_CONTINUE_SEARCH;
-  }
+  if (!frame) return EXCEPTION_CONTINUE_SEARCH;
   TlsSetValue(g_slot, frame->outer);
   __builtin_longjmp(frame->jump, 1);
 }

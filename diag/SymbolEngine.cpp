@@ -65,6 +65,17 @@ struct SymbolRecord {
   alignas(SYMBOL_INFO) char storage[sizeof(SYMBOL_INFO) + kNameCapacity + 1];
 };
 
+// Where a walk ends. On x86 a zero frame pointer marks the outermost frame; x64 code keeps
+// no frame pointer (system code may hold anything in RBP), so there the walk ends where no
+// return address is left.
+bool EndOfStack(const STACKFRAME64& frame) {
+#ifdef _WIN64
+  return frame.AddrPC.Offset == 0;
+#else
+  return frame.AddrFrame.Offset == 0;
+#endif
+}
+
 STACKFRAME64 FrameFromContext(const CONTEXT& c) {
   STACKFRAME64 frame{};
 #ifdef _WIN64
@@ -412,7 +423,7 @@ void write_stack(HANDLE thread, const CONTEXT& context, int skip) {
     const bool walked = walker.Next();
     if (i < skip) continue;
     const STACKFRAME64& f = walker.frame();
-    if (!walked || f.AddrFrame.Offset == 0) break;
+    if (!walked || EndOfStack(f)) break;
     FixedText<kNameCapacity + 256> description;
     const uint64_t lookup = i > 0 ? f.AddrPC.Offset - 1 : f.AddrPC.Offset;
     describe_frame(description, f.AddrPC.Offset, lookup, f.AddrFrame.Offset, f.AddrStack.Offset,
@@ -464,7 +475,7 @@ void describe_caller(TextBuffer& out, uint32_t options, int extraSkip) {
     const bool walked = walker.Next();
     if (i < skip) continue;
     const STACKFRAME64& f = walker.frame();
-    if (!walked || f.AddrFrame.Offset == 0) break;
+    if (!walked || EndOfStack(f)) break;
     description.Clear();
     // Every frame here, the first too, was left by a call.
     describe_frame(description, f.AddrPC.Offset, f.AddrPC.Offset - 1, f.AddrFrame.Offset, f.AddrStack.Offset, options);

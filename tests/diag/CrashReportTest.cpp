@@ -46,11 +46,12 @@ std::string WindowText(HWND window) {
   return text;
 }
 
-// Runs `program` (a file beside this test) from a copy in `dir` with `scenario`, presses OK
-// on the message box it shows and waits for its end.
-CrashRun RunCrash(const TempDir& dir, const std::string& scenario, const std::string& program = "crash_program.exe") {
+// Runs `program` (a file beside this test) from a copy named `copyName` in `dir` with
+// `scenario`, presses OK on the message box it shows and waits for its end.
+CrashRun RunCrash(const TempDir& dir, const std::string& scenario, const std::string& program = "crash_program.exe",
+                  const std::string& copyName = "crash_program.exe") {
   CrashRun run;
-  run.exePath = dir.File(program);
+  run.exePath = dir.File(copyName);
   EXPECT_TRUE(CopyFileA((GetModuleDirectory() + "\\" + program).c_str(), run.exePath.c_str(), FALSE));
   std::string commandLine = "\"" + run.exePath + "\" " + scenario;
   STARTUPINFOA startup{};
@@ -62,10 +63,18 @@ CrashRun RunCrash(const TempDir& dir, const std::string& scenario, const std::st
     return run;
   }
   CloseHandle(info.hThread);
+  // The report's box is the dialog captioned with the executable's path (the program may
+  // show other dialogs, such as its main window).
+  std::string captionsSeen;
   for (int waited = 0; waited < 60000 && !run.boxSeen; waited += 50) {
     for (HWND box : TopLevelWindowsOf(info.dwProcessId, "#32770")) {
+      const std::string caption = WindowText(box);
+      if (caption != run.exePath) {
+        if (captionsSeen.find(caption) == std::string::npos) captionsSeen += "\"" + caption + "\" ";
+        continue;
+      }
       run.boxSeen = true;
-      run.caption = WindowText(box);
+      run.caption = caption;
       run.text = WindowText(GetDlgItem(box, 0xFFFF));
       PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
@@ -75,6 +84,7 @@ CrashRun RunCrash(const TempDir& dir, const std::string& scenario, const std::st
     ADD_FAILURE() << "the program did not end";
     TerminateProcess(info.hProcess, 99);
   }
+  if (!run.boxSeen) ADD_FAILURE() << "no message box captioned " << run.exePath << "; other dialogs: " << captionsSeen;
   GetExitCodeProcess(info.hProcess, &run.exitCode);
   CloseHandle(info.hProcess);
   if (FileExists(dir.File("Crash.rpt"))) run.report = ReadWholeFile(dir.File("Crash.rpt"));
@@ -102,11 +112,11 @@ std::vector<std::string> FramesAfter(const std::vector<std::string>& lines, cons
 
 std::string StackHeading(unsigned long threadId) { return " -> Call stack (thread " + std::to_string(threadId) + "):"; }
 
-void ExpectUnexpectedProblemBox(const CrashRun& run, const TempDir& dir) {
+void ExpectUnexpectedProblemBox(const CrashRun& run, const TempDir& dir, const char* exeName = "crash_program.exe") {
   EXPECT_TRUE(run.boxSeen);
   EXPECT_EQ(run.caption, run.exePath);
-  EXPECT_EQ(run.text, "Unexpected problem detected in the program \"crash_program.exe\".\r\n\r\nSee the report file \"" +
-                          dir.File("Crash.rpt") + "\" for more info.");
+  EXPECT_EQ(run.text, std::string("Unexpected problem detected in the program \"") + exeName +
+                          "\".\r\n\r\nSee the report file \"" + dir.File("Crash.rpt") + "\" for more info.");
   EXPECT_EQ(run.exitCode, 1u);
 }
 
@@ -280,4 +290,40 @@ TEST(CrashReport, UnwritableReportStillTellsTheUserAndEnds) {
   ASSERT_TRUE(CreateDirectoryA(dir.File("Crash.rpt").c_str(), nullptr));
   const CrashRun run = RunCrash(dir, "worker");
   ExpectUnexpectedProblemBox(run, dir);
+}
+
+// The text from `heading` up to the next section.
+std::string Section(const std::string& report, const std::string& heading) {
+  const size_t start = report.find(heading);
+  if (start == std::string::npos) return "";
+  return report.substr(start, report.find("\r\n -> ", start + heading.size()) - start);
+}
+
+TEST(CrashReport, SondrelItselfReportsAFailureOnItsInterfaceThread) {
+  TempDir dir;
+  const CrashRun run = RunCrash(dir, "", "sondrel_crashable.exe", "Sondrel.exe");
+  ExpectUnexpectedProblemBox(run, dir, "Sondrel.exe");
+  const std::vector<std::string> lines = Lines(run.report);
+  ASSERT_GE(lines.size(), 10u);
+  EXPECT_NE(lines[0].find("Unhandled exception 0xC0000005 (ACCESS_VIOLATION)"), std::string::npos) << lines[0];
+  // The fault came inside a hook the message loop called: the system would have ignored it.
+  const std::smatch top = MatchFrame(lines[9]);
+  ASSERT_FALSE(top.empty()) << lines[9];
+  EXPECT_NE(top[1].str().find("CrashTrigger.cpp"), std::string::npos);
+  EXPECT_EQ(top[3].str().rfind("CrashOnRequest(int=0,", 0), 0u) << lines[9];
+}
+
+TEST(CrashReport, SondrelItselfReportsAFailureInAWorkerWithItsWindowThread) {
+  TempDir dir;
+  const CrashRun run = RunCrash(dir, "worker", "sondrel_crashable.exe", "Sondrel.exe");
+  ExpectUnexpectedProblemBox(run, dir, "Sondrel.exe");
+  const std::string first = Section(run.report, " -> Call stack (thread ");
+  EXPECT_NE(first.find("FailInWorker(int=7) + "), std::string::npos) << run.report;
+  // The interface thread waits in the main dialog's modal loop (or, caught in a window
+  // procedure, Wine's walk ends at the callback): the program's own frames either way.
+  const std::string rest = run.report.substr(run.report.find(first) + first.size());
+  const bool inLoop = rest.find("CSondrelApp::InitInstance(void)") != std::string::npos &&
+                      rest.find("AfxWinMain(HINSTANCE__*=") != std::string::npos;
+  const bool inWindowProcedure = rest.find("CWnd::StaticWindowProc(") != std::string::npos;
+  EXPECT_TRUE(inLoop || inWindowProcedure) << run.report;
 }
