@@ -3,13 +3,10 @@
 #include <objbase.h>
 
 #include "app/ModuleDirectory.h"
+#include "filters/FilterClassIds.h"
 #include "filters/kit/ComPtr.h"
 
 namespace {
-
-// The classes the recording graph creates by identifier.
-const CLSID kMp3EncoderClass = {0xb8d27088, 0xff5f, 0x4b7c, {0x98, 0xdc, 0x0e, 0x91, 0xa1, 0x69, 0x62, 0x86}};
-const CLSID kWaveWriterClass = {0x3c78b8e2, 0x6c4d, 0x11d1, {0xad, 0xe2, 0x00, 0x00, 0xf8, 0x75, 0x4b, 0x99}};
 
 using GetClassObjectFunction = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 
@@ -17,7 +14,7 @@ using GetClassObjectFunction = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 
 std::string BundledFiltersPath() { return GetModuleDirectory() + "\\SondrelFilters.dll"; }
 
-std::vector<CLSID> BundledFilterClasses() { return {kMp3EncoderClass, kWaveWriterClass}; }
+std::vector<CLSID> BundledFilterClasses() { return {CLSID_LameMp3Encoder, CLSID_WaveDest}; }
 
 bool CBundledFilters::IsRegisteredWithSystem(const CLSID& clsid) {
   wchar_t guid[40] = {};

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "filters/FilterClassIds.h"
+#include "filters/FilterClassIds.h"
 #include "filters/kit/ComPtr.h"
 
 // Value of `FileFormat` that records MP3; any other value records WAV.
@@ -70,6 +72,3 @@ class CRecorder {
 HRESULT SetCaptureFormat(uint32_t rate, IBaseFilter* filter, uint32_t channels, uint32_t bytesPerSample,
                          uint32_t bufferDurationMs);
 
-// The graph's class identifiers and names of the two filters Sondrel ships.
-extern const CLSID CLSID_LameMp3Encoder;
-extern const CLSID CLSID_WaveDest;

@@ -9,7 +9,6 @@
 #include "filters/kit/BytePosition.h"
 #include "filters/mp3/Mp3MediaType.h"
 
-const CLSID CLSID_LameMp3Encoder = {0xB8D27088, 0xFF5F, 0x4B7C, {0x98, 0xDC, 0x0E, 0x91, 0xA1, 0x69, 0x62, 0x86}};
 const wchar_t kLameMp3Name[] = L"Lame MP3";
 
 namespace {

@@ -15,14 +15,13 @@
 
 #include <vector>
 
+#include "filters/FilterClassIds.h"
 #include "filters/kit/BaseFilter.h"
 #include "filters/kit/BasePin.h"
 #include "filters/kit/ClassFactory.h"
 #include "filters/mp3/AudioEncoderProperties.h"
 #include "filters/mp3/Mp3Encoder.h"
 
-// {B8D27088-FF5F-4B7C-98DC-0E91A1696286}
-extern const CLSID CLSID_LameMp3Encoder;
 extern const wchar_t kLameMp3Name[];
 extern const REGFILTER2 kLameMp3Registration;
 HRESULT CreateLameMp3Encoder(REFIID iid, void** out);

@@ -14,11 +14,11 @@
 
 #include <cstdint>
 
+#include "filters/FilterClassIds.h"
 #include "filters/kit/BaseFilter.h"
 #include "filters/kit/BasePin.h"
 #include "filters/wavdest/WaveHeader.h"
 
-extern const CLSID CLSID_WaveDest;
 extern const wchar_t kWaveDestName[];
 extern const REGFILTER2 kWaveDestRegistration;
 
@@ -56,8 +56,6 @@ class CWaveDest : public CBaseFilter {
   int GetPinCount() override { return 2; }
   CBasePin* GetPin(int index) override;
 
-  // The input's PCM format, when the input carries PCM.
-  static bool PcmFormatOf(const AM_MEDIA_TYPE& type, PcmFormat& format);
   static bool IsMpegAudio(const AM_MEDIA_TYPE& type);
 
  protected:
