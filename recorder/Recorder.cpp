@@ -9,7 +9,6 @@
 #include "recorder/CaptureDevices.h"
 #include "recorder/TextConversion.h"
 
-
 namespace {
 constexpr DWORD kAllContexts = CLSCTX_ALL;
 constexpr long kBufferCount = 6;

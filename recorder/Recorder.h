@@ -10,7 +10,6 @@
 #include <string>
 
 #include "filters/FilterClassIds.h"
-#include "filters/FilterClassIds.h"
 #include "filters/kit/ComPtr.h"
 
 // Value of `FileFormat` that records MP3; any other value records WAV.
