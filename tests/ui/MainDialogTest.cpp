@@ -402,4 +402,81 @@ TEST_F(MainDialogTest, EscAndEnterEndTheDialogWithoutTheQuestion) {
   }
 }
 
+// Lets the shell open web pages and .html files with a command that writes what it was given
+// to a file, for as long as it lives; the prefix's own associations come back afterwards.
+class ShellOpenRecorder {
+ public:
+  explicit ShellOpenRecorder(std::string outputFile) : m_output(std::move(outputFile)) {
+    const std::string command = "C:\\windows\\system32\\cmd.exe /c echo %1>>\"" + m_output + "\"";
+    m_webCommand = GetValue(kWebCommand);
+    SetValue(".html", "SondrelTestPage");
+    SetValue("SondrelTestPage\\shell\\open\\command", command);
+    SetValue(kWebCommand, command);
+  }
+  ~ShellOpenRecorder() {
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, ".html");
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "SondrelTestPage");
+    SetValue(kWebCommand, m_webCommand);
+  }
+  // What the shell was asked to open so far, one line each.
+  std::vector<std::string> Opened() const {
+    std::vector<std::string> lines;
+    const std::string text = ReadWholeFile(m_output);
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+      std::string line = text.substr(start, end - start);
+      while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+      lines.push_back(line);
+    }
+    return lines;
+  }
+
+ private:
+  static constexpr const char* kWebCommand = "https\\shell\\open\\command";
+  static std::string GetValue(const char* key) {
+    char value[1024] = {};
+    LONG size = sizeof value;
+    ::RegQueryValueA(HKEY_CLASSES_ROOT, key, value, &size);
+    return value;
+  }
+  static void SetValue(const char* key, const std::string& value) {
+    ::RegSetValueA(HKEY_CLASSES_ROOT, key, REG_SZ, value.c_str(), static_cast<DWORD>(value.size()));
+  }
+  std::string m_output;
+  std::string m_webCommand;
+};
+
+TEST_F(MainDialogTest, HelpButtonF1AndBannerOpenTheirPages) {
+  ShellOpenRecorder shell(env.folder.File("opened.txt"));
+  Open();
+  char exe[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  std::string helpPage = exe;
+  helpPage = helpPage.substr(0, helpPage.rfind('\\')) + "\\Help\\index.html";
+
+  Click(IDC_HELP_BUTTON);
+  EXPECT_TRUE(PumpUntil([&] { return shell.Opened().size() == 1; }, 5000));
+
+  // F1 from the keyboard reaches the application's Help command.
+  ::SetForegroundWindow(hwnd);
+  ::SetFocus(Item(IDC_DEVICE));
+  INPUT keys[2] = {};
+  keys[0].type = keys[1].type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = keys[1].ki.wVk = VK_F1;
+  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ASSERT_EQ(::SendInput(2, keys, sizeof(INPUT)), 2u);
+  EXPECT_TRUE(PumpUntil([&] { return shell.Opened().size() == 2; }, 5000));
+
+  HWND banner = Item(IDC_BANNER);
+  ::SendMessageA(banner, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+  ::SendMessageA(banner, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+  EXPECT_TRUE(PumpUntil([&] { return shell.Opened().size() == 3; }, 5000));
+  Pump(500);
+  const std::vector<std::string> opened = shell.Opened();
+  ASSERT_EQ(opened.size(), 3u);
+  EXPECT_NE(opened[0].find(helpPage), std::string::npos) << opened[0];
+  EXPECT_NE(opened[1].find(helpPage), std::string::npos) << opened[1];
+  EXPECT_EQ(opened[2], "https://velmora.example/sondrel");
+}
+
 }  // namespace
