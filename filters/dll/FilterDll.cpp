@@ -2,26 +2,12 @@
 #include <windows.h>
 
 #include "filters/dll/FilterClasses.h"
-#include "filters/kit/ComObject.h"
-
-namespace {
-HMODULE g_module = nullptr;
-}
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    g_module = instance;
-    ::DisableThreadLibraryCalls(instance);
-  }
-  return TRUE;
-}
+#include "filters/kit/ComServer.h"
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   return GetFilterClassObject(kFilterClasses, kFilterClassCount, clsid, iid, out);
 }
 
-STDAPI DllCanUnloadNow() { return ModuleCanUnload() ? S_OK : S_FALSE; }
-
-STDAPI DllRegisterServer() { return RegisterFilterClasses(g_module, kFilterClasses, kFilterClassCount); }
+STDAPI DllRegisterServer() { return RegisterFilterClasses(ComServerModule(), kFilterClasses, kFilterClassCount); }
 
 STDAPI DllUnregisterServer() { return UnregisterFilterClasses(kFilterClasses, kFilterClassCount); }

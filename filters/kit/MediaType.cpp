@@ -119,6 +119,15 @@ bool IsFullySpecified(const AM_MEDIA_TYPE& type) {
   return type.majortype != GUID_NULL && type.subtype != GUID_NULL && type.formattype != GUID_NULL;
 }
 
+bool PcmFormatOf(const AM_MEDIA_TYPE& type, PcmFormat& format) {
+  if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM) return false;
+  if (type.formattype != FORMAT_WaveFormatEx || !type.pbFormat || type.cbFormat < sizeof(PCMWAVEFORMAT)) return false;
+  const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
+  if (wave->wFormatTag != WAVE_FORMAT_PCM) return false;
+  format = PcmFormat{wave->nChannels, wave->nSamplesPerSec, wave->wBitsPerSample};
+  return format.IsSupported() && wave->nBlockAlign == format.BlockAlign();
+}
+
 WAVEFORMATEX MakePcmFormat(DWORD samplesPerSec, WORD channels, WORD bitsPerSample) {
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;

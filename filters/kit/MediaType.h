@@ -3,6 +3,8 @@
 #include <mmreg.h>
 #include <strmif.h>
 
+#include "filters/PcmFormat.h"
+
 // An AM_MEDIA_TYPE that owns its format block and its object reference. Media types that
 // leave through COM (enumerators, GetFormat) are copies made with CreateCopy, freed by the
 // receiver with DeleteMediaType.
@@ -42,5 +44,8 @@ bool MatchesPartialType(const AM_MEDIA_TYPE& type, const AM_MEDIA_TYPE& pattern)
 bool IsFullySpecified(const AM_MEDIA_TYPE& type);
 // An uncompressed PCM audio type for that wave format.
 CMediaType PcmMediaType(const WAVEFORMATEX& format);
+// The PCM format of an uncompressed audio type that Sondrel's filters take (8/16 bits, 1 or 2
+// channels, consistent block alignment); false for anything else.
+bool PcmFormatOf(const AM_MEDIA_TYPE& type, PcmFormat& format);
 // A PCM wave format; block alignment and byte rate follow from the other fields.
 WAVEFORMATEX MakePcmFormat(DWORD samplesPerSec, WORD channels, WORD bitsPerSample);

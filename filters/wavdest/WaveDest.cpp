@@ -49,7 +49,7 @@ CWaveDestInputPin::CWaveDestInputPin(CWaveDest& owner) : CBaseInputPin(owner, L"
 
 HRESULT CWaveDestInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
   PcmFormat format;
-  bool acceptable = CWaveDest::PcmFormatOf(type, format) || CWaveDest::IsMpegAudio(type);
+  bool acceptable = PcmFormatOf(type, format) || CWaveDest::IsMpegAudio(type);
   if (!acceptable) return VFW_E_TYPE_NOT_ACCEPTED;
   // One file has one format: while streaming, a sample may not bring another.
   if (!m_owner.IsStopped() && IsConnected() && !SameMediaType(type, ConnectionType())) return VFW_E_TYPE_NOT_ACCEPTED;
@@ -97,17 +97,6 @@ CBasePin* CWaveDest::GetPin(int index) {
   if (index == 0) return &m_input;
   if (index == 1) return &m_output;
   return nullptr;
-}
-
-bool CWaveDest::PcmFormatOf(const AM_MEDIA_TYPE& type, PcmFormat& format) {
-  if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM) return false;
-  if (type.formattype != FORMAT_WaveFormatEx || !type.pbFormat || type.cbFormat < sizeof(PCMWAVEFORMAT)) return false;
-  const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
-  if (wave->wFormatTag != WAVE_FORMAT_PCM) return false;
-  format.channels = wave->nChannels;
-  format.sampleRate = wave->nSamplesPerSec;
-  format.bitsPerSample = wave->wBitsPerSample;
-  return format.IsSupported() && wave->nBlockAlign == format.BlockAlign();
 }
 
 bool CWaveDest::IsMpegAudio(const AM_MEDIA_TYPE& type) {

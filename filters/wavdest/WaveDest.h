@@ -56,8 +56,6 @@ class CWaveDest : public CBaseFilter {
   int GetPinCount() override { return 2; }
   CBasePin* GetPin(int index) override;
 
-  // The input's PCM format, when the input carries PCM.
-  static bool PcmFormatOf(const AM_MEDIA_TYPE& type, PcmFormat& format);
   static bool IsMpegAudio(const AM_MEDIA_TYPE& type);
 
  protected:
