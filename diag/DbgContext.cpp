@@ -23,6 +23,19 @@ uint64_t QueryCounter() {
   return static_cast<uint64_t>(counter.QuadPart);
 }
 
+struct PrefixJob {
+  const dbg_context* self;
+  const char* text;
+  char* out;
+  size_t capacity;
+};
+
+void ComposePrefixedReportLine(void* argument) {
+  const PrefixJob& job = *static_cast<PrefixJob*>(argument);
+  TextBuffer out(job.out, job.capacity);
+  job.self->format_line(out, process_values().format_word, job.text);
+}
+
 }  // namespace
 
 dbg_context* first_context() { return g_first; }
@@ -136,12 +149,10 @@ void dbg_context::write_report_line(char* text, size_t capacity) const {
   const char* line = text;
   const size_t length = std::strlen(text);
   if ((m_values->format_word & 0xFF) != 0 && length + 2 < capacity) {
-    char* after = text + length + 1;
-    const bool composed = Guarded([&] {
-      TextBuffer out(after, capacity - length - 1);
-      format_line(out, m_values->format_word, text);
-    });
-    if (composed) line = after;
+    PrefixJob job{this, text, text + length + 1, capacity - length - 1};
+    // A named function rather than a lambda: naming the caller walks through this frame and
+    // must recognise it as the library's.
+    if (RunGuarded(ComposePrefixedReportLine, &job)) line = job.out;
   }
   DWORD written;
   SetFilePointer(m_values->report_file, 0, nullptr, FILE_END);

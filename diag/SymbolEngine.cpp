@@ -256,6 +256,13 @@ void AppendOffset(TextBuffer& out, uint64_t pc, SYMBOL_INFO* symbol, uint32_t op
     out.Format(" + %d bytes", static_cast<int>(offset));
 }
 
+bool IsLibraryFrame(uint64_t address) {
+  SymbolRecord record;
+  DWORD64 displacement = 0;
+  return SymFromAddr(GetCurrentProcess(), address, &displacement, record.info()) &&
+         std::strstr(record.info()->Name, "__dbg_util::") != nullptr;
+}
+
 // Where one stack's frame lines are gathered before they are written, so that the
 // descriptions can start in one column. One report at a time uses it.
 struct StackLines {
@@ -473,8 +480,10 @@ void describe_caller(TextBuffer& out, uint32_t options, int extraSkip) {
   FixedText<kNameCapacity + 256> description;
   for (int i = 0; i < kMaxFrames; ++i) {
     const bool walked = walker.Next();
-    if (i < skip) continue;
     const STACKFRAME64& f = walker.frame();
+    // The skip counts stand for the library's own frames; a frame outside it is never
+    // skipped, however deep the library was entered.
+    if (i < skip && walked && IsLibraryFrame(f.AddrPC.Offset - 1)) continue;
     if (!walked || EndOfStack(f)) break;
     description.Clear();
     // Every frame here, the first too, was left by a call.
