@@ -95,6 +95,33 @@ TEST(Mp3Recording, FilesHoldTheToneForTheRecordedTimeAtTheSettings) {
   }
 }
 
+TEST(Mp3Recording, PauseLeavesEverySampleInTheFileAndResumeGoesOn) {
+  CFilterTestEnvironment environment;
+  TempDir folder;
+  const Mp3Case c = kCases[0];
+  environment.capture.SetPacing(kDevice, TestPacing::Fast);
+  environment.capture.SetFrameLimit(kDevice, 44100);
+  StoreMp3Settings(c, folder.path());
+  const std::string path = folder.File("paused.mp3");
+  CRecorder recorder;
+  ASSERT_EQ(StartMp3(recorder, c, path), S_OK);
+  ASSERT_TRUE(environment.capture.WaitForFrames(kDevice, 44100, 20000));
+  recorder.Pause();
+  const DecodedAudio paused = DecodeWithFfmpeg(path);
+  ASSERT_EQ(paused.error, "");
+  EXPECT_NEAR(paused.Seconds(), 1.0, 0.013) << "the second before the pause, to half a frame";
+
+  environment.capture.SetFrameLimit(kDevice, 2 * 44100);
+  recorder.Resume();
+  ASSERT_TRUE(environment.capture.WaitForFrames(kDevice, 2 * 44100, 20000));
+  ASSERT_GE(recorder.Stop(), 0);
+  const DecodedAudio stopped = DecodeWithFfmpeg(path);
+  ASSERT_EQ(stopped.error, "");
+  // Two seconds and the silence the pause left: the encoder's look-ahead and a part frame.
+  EXPECT_GE(stopped.Seconds(), 2.0);
+  EXPECT_LE(stopped.Seconds(), 2.0 + (1152 + 1360) / 44100.0);
+}
+
 const char kChildFileVariable[] = "SONDREL_MP3_CHILD_FILE";
 
 // Run by KilledProcessLeavesAFileThatDecodes in a process of its own, which it kills.
