@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/Screenshot.h"
+#include "Screenshot.h"
 
 bool SaveScreenAsBitmap(const std::string& path) {
   const int width = ::GetSystemMetrics(SM_CXSCREEN);
