@@ -46,6 +46,16 @@ HRESULT CMp3EncoderFilter::OutputType(CMediaType& type) {
   return type.IsEmpty() ? E_OUTOFMEMORY : S_OK;
 }
 
+void CMp3EncoderFilter::FollowInput() {
+  CMediaType type;
+  if (!IsStopped() || !m_output.IsConnected() || FAILED(OutputType(type))) return;
+  const WAVEFORMATEX* now = m_output.ConnectionType().WaveFormat();
+  const WAVEFORMATEX* wanted = type.WaveFormat();
+  if (now && now->nSamplesPerSec == wanted->nSamplesPerSec && now->nChannels == wanted->nChannels) return;
+  CComPtr<IFilterGraph2> graph = ComQuery<IFilterGraph2>(Graph());
+  if (graph) graph->ReconnectEx(&m_output, nullptr);
+}
+
 HRESULT CMp3EncoderFilter::OnStartStreaming() {
   m_encoded.clear();
   m_bytesOut = 0;

@@ -35,6 +35,7 @@ class CMp3InputPin : public CBaseInputPin {
   explicit CMp3InputPin(CMp3EncoderFilter& filter);
 
   HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
+  HRESULT CompleteConnect(IPin* peer) override;
   HRESULT OnReceive(IMediaSample* sample) override;
   HRESULT OnEndOfStream() override;
   void OnBeginFlush() override;
@@ -47,8 +48,9 @@ class CMp3InputPin : public CBaseInputPin {
 };
 
 // Offers MPEG audio of the rate and channels the encoder will produce for the connected
-// input. When a run starts with other values (a new input rate or new settings), the first
-// sample carries the new type.
+// input. While stopped, a new input rate or channel count, or a new output rate, reconnects
+// it with the new type; when a run starts with a type that differs otherwise (a new bit
+// rate), the first sample carries it if the peer accepts it.
 class CMp3OutputPin : public CBaseOutputPin {
  public:
   explicit CMp3OutputPin(CMp3EncoderFilter& filter);
@@ -78,6 +80,9 @@ class CMp3EncoderFilter : public CWithInterfaces<CBaseFilter, IAudioEncoderPrope
   Mp3Settings EffectiveSettings();
   // The type of the output for the connected input and the current settings.
   HRESULT OutputType(CMediaType& type);
+  // While stopped, reconnects the output when its rate or channels no longer match
+  // (filter lock held).
+  void FollowInput();
 
   // Streaming side, streaming lock held (see the rules in BaseFilter.h).
   HRESULT Encode(IMediaSample* sample);

@@ -32,6 +32,12 @@ HRESULT CMp3InputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
   return S_OK;
 }
 
+HRESULT CMp3InputPin::CompleteConnect(IPin* peer) {
+  HRESULT hr = CBaseInputPin::CompleteConnect(peer);
+  if (SUCCEEDED(hr)) m_encoder.FollowInput();
+  return hr;
+}
+
 PcmFormat CMp3InputPin::Format() const {
   const WAVEFORMATEX* format = ConnectionType().WaveFormat();
   return format ? PcmFormatOf(*format) : PcmFormat{};

@@ -42,7 +42,12 @@ STDMETHODIMP CMp3EncoderFilter::set_Quality(DWORD quality) { return SetSetting(&
 STDMETHODIMP CMp3EncoderFilter::get_VariableQ(DWORD* quality) { return GetSetting(quality, &Mp3Settings::vbrQuality); }
 STDMETHODIMP CMp3EncoderFilter::set_VariableQ(DWORD quality) { return SetSetting(&Mp3Settings::vbrQuality, quality); }
 STDMETHODIMP CMp3EncoderFilter::get_SampleRate(DWORD* rate) { return GetSetting(rate, &Mp3Settings::sampleRate); }
-STDMETHODIMP CMp3EncoderFilter::set_SampleRate(DWORD rate) { return SetSetting(&Mp3Settings::sampleRate, rate); }
+STDMETHODIMP CMp3EncoderFilter::set_SampleRate(DWORD rate) {
+  CAutoLock lock(FilterLock());
+  m_requested.sampleRate = rate;
+  FollowInput();
+  return S_OK;
+}
 
 STDMETHODIMP CMp3EncoderFilter::get_SourceSampleRate(DWORD* rate) {
   if (!rate) return E_POINTER;

@@ -63,7 +63,7 @@ HRESULT CByteSink::CPin::OnReceive(IMediaSample* sample) {
   AM_MEDIA_TYPE* type = nullptr;
   if (sample->GetMediaType(&type) == S_OK && type) {
     record.newType = true;
-    record.typeRate = reinterpret_cast<const WAVEFORMATEX*>(type->pbFormat)->nSamplesPerSec;
+    record.typeBytesPerSecond = reinterpret_cast<const WAVEFORMATEX*>(type->pbFormat)->nAvgBytesPerSec;
     DeleteMediaType(type);
   }
   BYTE* data = nullptr;

@@ -47,7 +47,7 @@ struct SinkSample {
   REFERENCE_TIME start = 0;
   REFERENCE_TIME stop = 0;
   bool newType = false;
-  unsigned typeRate = 0;  // the rate of the type the sample carried
+  unsigned typeBytesPerSecond = 0;  // of the type the sample carried
 };
 
 class CByteSink : public CBaseFilter {

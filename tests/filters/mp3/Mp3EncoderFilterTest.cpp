@@ -8,6 +8,8 @@
 #include <uuids.h>
 #include <vfwmsgs.h>
 
+#include <utility>
+
 #include "FakeFilters.h"
 #include "filters/kit/MediaType.h"
 #include "filters/mp3/Mp3MediaType.h"
@@ -292,36 +294,45 @@ TEST(LameMp3Filter, TagIsRenewedAsTheRecordingGrows) {
   EXPECT_EQ(renewals, 3u) << "once a second";
 }
 
+// The rate and channels of a pin's connection.
+std::pair<DWORD, WORD> ConnectionFormat(IPin* pin) {
+  AM_MEDIA_TYPE type{};
+  if (pin->ConnectionMediaType(&type) != S_OK) return {0, 0};
+  const auto* format = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
+  std::pair<DWORD, WORD> result{format->nSamplesPerSec, format->nChannels};
+  FreeMediaTypeContents(type);
+  return result;
+}
+
 TEST(LameMp3Filter, OutputFollowsANewInputConnection) {
   // A capture pin connects first and reconnects when its format is set.
   ComApartment com;
   TempDir dir;
   EncoderGraph g(MakePcmFormat(44100, 2, 16));
   ASSERT_EQ(g.Connect(), S_OK);
+  CComPtr<IPin> output = FindPin(g.encoder.Get(), L"Output");
+  EXPECT_EQ(ConnectionFormat(output.Get()), std::make_pair(DWORD(44100), WORD(2)));
 
   g.format = MakePcmFormat(8000, 1, 16);
   g.source->SetFormat(g.format);
   CComPtr<IFilterGraph2> graph2 = ComQuery<IFilterGraph2>(g.graph.Get());
   ASSERT_EQ(graph2->ReconnectEx(g.source->GetPin(0), nullptr), S_OK);
-  CComPtr<IPin> output = FindPin(g.encoder.Get(), L"Output");
-  CComPtr<IPin> peer;
-  EXPECT_EQ(output->ConnectedTo(peer.Put()), S_OK) << "the output stayed connected";
+  EXPECT_EQ(ConnectionFormat(output.Get()), std::make_pair(DWORD(8000), WORD(1)));
+  EXPECT_EQ(ConnectionFormat(g.sink->GetPin(0)), std::make_pair(DWORD(8000), WORD(1))) << "the writer's side too";
 
   DWORD rate = 0;
   ASSERT_EQ(g.properties->get_SourceSampleRate(&rate), S_OK);
   EXPECT_EQ(rate, 8000u);
   g.properties->set_SampleRate(11025);
+  EXPECT_EQ(ConnectionFormat(g.sink->GetPin(0)), std::make_pair(DWORD(11025), WORD(1)));
+  // A new bit rate changes no connection: the first sample carries the type.
+  g.properties->set_Bitrate(32);
   ASSERT_EQ(g.RunFor(2.0), S_OK);
   ASSERT_EQ(g.control->Stop(), S_OK);
-
   const std::vector<SinkSample> samples = g.sink->Samples();
   ASSERT_FALSE(samples.empty());
   EXPECT_TRUE(samples[0].newType);
-  EXPECT_EQ(samples[0].typeRate, 11025u);
-  AM_MEDIA_TYPE type{};
-  ASSERT_EQ(output->ConnectionMediaType(&type), S_OK);
-  EXPECT_EQ(reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat)->nSamplesPerSec, 11025u);
-  FreeMediaTypeContents(type);
+  EXPECT_EQ(samples[0].typeBytesPerSecond, 4000u);
 
   const DecodedAudio audio = g.Decode(dir.File("reconnected.mp3"));
   ASSERT_EQ(audio.error, "");
