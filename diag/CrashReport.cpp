@@ -120,6 +120,26 @@ void FormatHeaderFor(TextBuffer& out, const ReportRequest& r) {
   FormatHeader(out, h);
 }
 
+// A call through a null function pointer fails at address 0, where no walk can start: the
+// return address on top of the stack tells where the call came from.
+void SkipNullCall(CONTEXT& c) {
+#ifdef _WIN64
+  DWORD64& pc = c.Rip;
+  DWORD64& sp = c.Rsp;
+#else
+  DWORD& pc = c.Eip;
+  DWORD& sp = c.Esp;
+#endif
+  if (pc != 0) return;
+  decltype(pc + 0) returnAddress = 0;
+  SIZE_T read = 0;
+  if (!ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(static_cast<uintptr_t>(sp)), &returnAddress,
+                         sizeof returnAddress, &read))
+    return;
+  pc = returnAddress;
+  sp += sizeof returnAddress;
+}
+
 void WriteStacks(dbg_context& self, const ReportRequest& r, const ThreadEntry* table, int count, unsigned leftOut,
                  char* text) {
   CONTEXT work;
@@ -128,6 +148,7 @@ void WriteStacks(dbg_context& self, const ReportRequest& r, const ThreadEntry* t
   SetFilePointer(self.values().report_file, 0, nullptr, FILE_END);
   if (r.exception) {
     work = *r.exception->ContextRecord;
+    SkipNullCall(work);
     Guarded([&] { write_stack(table[0].handle, work, 0); });
     for (int i = 1; i < count; ++i) {
       work.ContextFlags = CONTEXT_FULL;
@@ -319,8 +340,29 @@ void OnAbortSignal(int) { RaiseFatal(kCodeFatalAppExit); }
 
 void OnTerminate() { RaiseFatal(std::current_exception() ? kCodeCppException : kCodeFatalAppExit); }
 
+}  // namespace
+
+// The runtime calls this for a call of a pure virtual function. A statically linked mingw
+// runtime only refers to it weakly, so without this definition such a call jumps to
+// address 0.
+extern "C" void __cxa_pure_virtual() { RaiseFatal(kCodeFatalAppExit); }
+
+namespace {
+
 void OnInvalidParameter(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t) {
   RaiseFatal(kCodeInvalidCrtParameter);
+}
+
+// The C runtime DLL's own setter: mingw-w64's import library puts a stand-in of its own in
+// its place, whose handler the DLL never calls.
+void SetInvalidParameterHandler() {
+  using Setter = _invalid_parameter_handler(__cdecl*)(_invalid_parameter_handler);
+  HMODULE runtime = GetModuleHandleA("msvcrt.dll");
+  const auto setter = runtime ? Lookup<Setter>(runtime, "_set_invalid_parameter_handler") : nullptr;
+  if (setter)
+    setter(OnInvalidParameter);
+  else
+    _set_invalid_parameter_handler(OnInvalidParameter);
 }
 
 }  // namespace
@@ -337,7 +379,7 @@ void prepare_crash_report() {
   _set_error_mode(_OUT_TO_STDERR);
   std::signal(SIGABRT, OnAbortSignal);
   std::set_terminate(OnTerminate);
-  _set_invalid_parameter_handler(OnInvalidParameter);
+  SetInvalidParameterHandler();
 }
 
 void end_crash_report() {

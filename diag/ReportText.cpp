@@ -103,23 +103,42 @@ CpuInfo ReadCpuInfo(CpuidFunction cpuid) {
 
 namespace {
 
+enum class Vendor { Any, NonAmd, Amd };
+
 struct FeatureName {
+  Vendor only;
   bool second;  // from the second feature set
   unsigned bit;
   const char* name;
 };
 
+// The names of the set feature bits that apply to the processor's maker, comma-separated.
 template <size_t N>
-void AppendFeatures(TextBuffer& out, const CpuInfo& cpu, const FeatureName (&names)[N]) {
+void AppendFeatureList(TextBuffer& out, const CpuInfo& cpu, const FeatureName (&names)[N]) {
   for (const FeatureName& f : names) {
+    if ((f.only == Vendor::Amd && !cpu.amd) || (f.only == Vendor::NonAmd && cpu.amd)) continue;
     const uint32_t word = f.second ? cpu.secondFeatures : cpu.features;
     if (word >> f.bit & 1) out.Append(f.name);
   }
-}
-
-void DropTrailingComma(TextBuffer& out) {
   if (out.EndsWith(", ")) out.Resize(out.size() - 2);
 }
+
+constexpr Vendor kAny = Vendor::Any, kNonAmd = Vendor::NonAmd, kAmd = Vendor::Amd;
+
+const FeatureName kFeatures[] = {
+    {kAny, false, 0, "FPU, "},           {kAny, false, 23, "MMX, "},      {kAny, false, 25, "SSE, "},
+    {kNonAmd, true, 26, "SSE2, "},       {kNonAmd, true, 19, "CLFLUSH, "}, {kAmd, true, 22, "MMX extensions, "},
+    {kAmd, true, 31, "3DNow, "},         {kAmd, true, 30, "3DNow extensions, "}, {kAny, false, 4, "RDTSC, "},
+    {kAny, false, 8, "CMPXCHG8B, "},     {kAny, false, 15, "CMOV, "},
+};
+
+const FeatureName kMoreFeatures[] = {
+    {kAny, false, 1, "VME, "},   {kAny, false, 2, "DE, "},     {kAny, false, 3, "PSE, "},   {kAny, false, 5, "MSR, "},
+    {kAny, false, 6, "PAE, "},   {kAny, false, 7, "MCE, "},    {kAny, false, 9, "APIC, "},  {kAny, false, 11, "SEP, "},
+    {kAny, false, 12, "MTRR, "}, {kAny, false, 13, "PGE, "},   {kAny, false, 14, "MCA, "},  {kAny, false, 16, "PAT, "},
+    {kAny, false, 17, "PSE36, "}, {kAny, false, 24, "FXSR, "}, {kNonAmd, true, 21, "DS, "}, {kNonAmd, true, 27, "SS, "},
+    {kNonAmd, true, 29, "TM, "}, {kAmd, true, 19, "MP, "},
+};
 
 }  // namespace
 
@@ -130,33 +149,10 @@ void FormatConfiguration(TextBuffer& out, const OsInfo& os, const CpuInfo& cpu) 
   out.Format("        Processor type: %s, stepping %u, model %u, instruction family %u\r\n", cpu.vendor,
              cpu.signature & 0xF, cpu.signature >> 4 & 0xF, cpu.signature >> 8 & 0xF);
   if (cpu.hasBrand) out.Format("        Processor name: %s\r\n", cpu.brand);
-
-  static const FeatureName kFirst[] = {{false, 0, "FPU, "}, {false, 23, "MMX, "}, {false, 25, "SSE, "}};
-  static const FeatureName kIntel[] = {{true, 26, "SSE2, "}, {true, 19, "CLFLUSH, "}};
-  static const FeatureName kAmd[] = {{true, 22, "MMX extensions, "}, {true, 31, "3DNow, "}, {true, 30, "3DNow extensions, "}};
-  static const FeatureName kLast[] = {{false, 4, "RDTSC, "}, {false, 8, "CMPXCHG8B, "}, {false, 15, "CMOV, "}};
   out.Append("        Processor features: ");
-  AppendFeatures(out, cpu, kFirst);
-  if (cpu.amd)
-    AppendFeatures(out, cpu, kAmd);
-  else
-    AppendFeatures(out, cpu, kIntel);
-  AppendFeatures(out, cpu, kLast);
-  DropTrailingComma(out);
-
-  static const FeatureName kMore[] = {
-      {false, 1, "VME, "},  {false, 2, "DE, "},    {false, 3, "PSE, "},  {false, 5, "MSR, "},   {false, 6, "PAE, "},
-      {false, 7, "MCE, "},  {false, 9, "APIC, "},  {false, 11, "SEP, "}, {false, 12, "MTRR, "}, {false, 13, "PGE, "},
-      {false, 14, "MCA, "}, {false, 16, "PAT, "}, {false, 17, "PSE36, "}, {false, 24, "FXSR, "}};
-  static const FeatureName kMoreIntel[] = {{true, 21, "DS, "}, {true, 27, "SS, "}, {true, 29, "TM, "}};
-  static const FeatureName kMoreAmd[] = {{true, 19, "MP, "}};
+  AppendFeatureList(out, cpu, kFeatures);
   out.Append("\r\n        More processor features: ");
-  AppendFeatures(out, cpu, kMore);
-  if (cpu.amd)
-    AppendFeatures(out, cpu, kMoreAmd);
-  else
-    AppendFeatures(out, cpu, kMoreIntel);
-  DropTrailingComma(out);
+  AppendFeatureList(out, cpu, kMoreFeatures);
   out.Append("\r\n");
 }
 

@@ -86,15 +86,26 @@ int Recurse(int depth) {
   return g_deeper ? Recurse(depth + 1) + block[0] : 0;
 }
 
-void StartWaitingWorkers() {
-  for (const char* name : {"waiting_thread_1", "waiting_thread_2"}) {
-    DWORD id = 0;
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    CloseHandle(CreateThread(nullptr, 0, WaitingWorker, ready, 0, &id));
-    WaitForSingleObject(ready, INFINITE);
-    Fact(name, id);
-  }
+DWORD StartWaitingWorker() {
+  DWORD id = 0;
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  CloseHandle(CreateThread(nullptr, 0, WaitingWorker, ready, 0, &id));
+  WaitForSingleObject(ready, INFINITE);
+  CloseHandle(ready);
+  return id;
 }
+
+void CallThrough(void (*function)()) { function(); }
+
+struct Shape {
+  Shape() { Describe(); }
+  virtual ~Shape() = default;
+  void Describe() { Name(); }
+  virtual const char* Name() = 0;
+};
+struct Circle : Shape {
+  const char* Name() override { return "circle"; }
+};
 
 void ReturningHook(EXCEPTION_POINTERS*, HANDLE, const char*, const char*, const char*, const char*) {}
 
@@ -121,12 +132,15 @@ int main(int argc, char** argv) {
   Fact("application_after_first_context", g_application.constructedAfterFirstContext);
   __dbg_util::dbg_process_values& values = g_firstDiagnostics.values();
 
-  if (scenario == "worker" || scenario == "hooks") {
+  if (scenario == "worker" || scenario == "hooks" || scenario == "many-threads") {
     if (scenario == "hooks") {
       values.additional_info_hook = AdditionalInformation;
       FillTraceRing(values);
     }
-    StartWaitingWorkers();
+    Fact("waiting_thread_1", StartWaitingWorker());
+    Fact("waiting_thread_2", StartWaitingWorker());
+    // More threads than the report's table of 64 holds.
+    for (int i = 0; scenario == "many-threads" && i < 70; ++i) StartWaitingWorker();
     DWORD id = 0;
     static CFoo foo;
     HANDLE crasher = CreateThread(nullptr, 0, CrashingWorker, &foo, CREATE_SUSPENDED, &id);
@@ -135,7 +149,6 @@ int main(int argc, char** argv) {
     WaitForSingleObject(g_never, INFINITE);
   } else if (scenario == "main") {
     CFoo foo;
-    Fact("crashing_thread", GetCurrentThreadId());
     foo.Bar(5, "abc");
   } else if (scenario == "stack-overflow") {
     WriteFacts();
@@ -146,6 +159,18 @@ int main(int argc, char** argv) {
   } else if (scenario == "uncaught") {
     WriteFacts();
     throw std::runtime_error("nobody catches this");
+  } else if (scenario == "pure-virtual") {
+    WriteFacts();
+    Circle circle;
+  } else if (scenario == "null-call") {
+    WriteFacts();
+    CallThrough(nullptr);
+  } else if (scenario == "invalid-parameter") {
+    WriteFacts();
+    // Wine's msvcrt.dll checks no parameters, so do what a checking runtime function does:
+    // call the handler installed for the runtime.
+    const _invalid_parameter_handler handler = _get_invalid_parameter_handler();
+    if (handler) handler(L"buffer != NULL", L"_itoa_s", L"xtoa.c", 42, 0);
   } else if (scenario == "deadlock") {
     CFoo foo;
     foo.Wait(3, "stuck");
@@ -155,7 +180,6 @@ int main(int argc, char** argv) {
     CFoo foo;
     foo.Wait(3, "stuck");
     values.notification_hook = __dbg_util::show_report_message;
-    Fact("crashing_thread", GetCurrentThreadId());
     foo.Bar(5, "abc");
   }
   return 3;

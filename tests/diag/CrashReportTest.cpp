@@ -201,31 +201,34 @@ TEST(CrashReport, HooksAddTheirTextAndBufferedTraces) {
   EXPECT_EQ(run.report.find("ine\r\n"), run.report.find("line\r\n") + 1) << "the line cut by the wrap is skipped";
 }
 
-TEST(CrashReport, AccessViolationInTheMainThread) {
-  TempDir dir;
-  const CrashRun run = RunCrash(dir, "main");
-  ExpectUnexpectedProblemBox(run, dir);
-  const std::vector<std::string> lines = Lines(run.report);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_NE(lines[0].find("(ACCESS_VIOLATION) caught at address 0x"), std::string::npos);
-  EXPECT_NE(lines[0].find("in the thread " + std::to_string(run.Fact("main_thread")) + "."), std::string::npos);
-  const std::vector<std::string> frames = FramesAfter(lines, StackHeading(run.Fact("main_thread")));
-  ASSERT_GE(frames.size(), 2u);
-  EXPECT_NE(frames[0].find("CFoo::Bar(int=5,char*=\"abc\")"), std::string::npos) << frames[0];
-  EXPECT_NE(frames[1].find("main(int=2,char**=0x"), std::string::npos) << frames[1];
-}
-
-TEST(CrashReport, StackOverflow) {
-  TempDir dir;
-  const CrashRun run = RunCrash(dir, "stack-overflow");
-  ExpectUnexpectedProblemBox(run, dir);
-  const std::vector<std::string> lines = Lines(run.report);
-  ASSERT_FALSE(lines.empty()) << "no report";
-  EXPECT_NE(lines[0].find("Unhandled exception 0xC00000FD (STACK_OVERFLOW)"), std::string::npos) << lines[0];
-  const std::vector<std::string> frames = FramesAfter(lines, StackHeading(run.Fact("main_thread")));
-  ASSERT_GE(frames.size(), 3u);
-  EXPECT_NE(frames[0].find("Recurse(int="), std::string::npos) << frames[0];
-  EXPECT_NE(frames[1].find("Recurse(int="), std::string::npos) << frames[1];
+TEST(CrashReport, FailuresOnTheMainThreadShowTheFailingFunctionAndItsCaller) {
+  const struct {
+    const char* scenario;
+    const char* header;
+    const char* first;
+    const char* second;
+  } cases[] = {
+      {"main", "Unhandled exception 0xC0000005 (ACCESS_VIOLATION) caught at address 0x", "CFoo::Bar(int=5,char*=\"abc\")",
+       "main(int=2,char**=0x"},
+      // A call through a null pointer fails at address 0; the walk starts at the caller.
+      {"null-call", "Unhandled exception 0xC0000005 (ACCESS_VIOLATION) caught at address 0x0000000000000000 ",
+       "CallThrough(function*=0x0000000000000000)", "main(int=2,"},
+      {"stack-overflow", "Unhandled exception 0xC00000FD (STACK_OVERFLOW) caught at address 0x", "Recurse(int=",
+       "Recurse(int="},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const CrashRun run = RunCrash(dir, c.scenario);
+    ExpectUnexpectedProblemBox(run, dir);
+    const std::vector<std::string> lines = Lines(run.report);
+    ASSERT_FALSE(lines.empty()) << c.scenario << ": no report";
+    EXPECT_EQ(lines[0].rfind(c.header, 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(" in the thread " + std::to_string(run.Fact("main_thread")) + "."), std::string::npos);
+    const std::vector<std::string> frames = FramesAfter(lines, StackHeading(run.Fact("main_thread")));
+    ASSERT_GE(frames.size(), 2u) << run.report;
+    EXPECT_NE(frames[0].find(c.first), std::string::npos) << frames[0];
+    EXPECT_NE(frames[1].find(c.second), std::string::npos) << frames[1];
+  }
 }
 
 TEST(CrashReport, RuntimeFailuresAreReportedWithTheirOwnCodes) {
@@ -235,6 +238,8 @@ TEST(CrashReport, RuntimeFailuresAreReportedWithTheirOwnCodes) {
   } cases[] = {
       {"abort", "Unhandled exception 0x40000015 (UNKNOWN TYPE)"},
       {"uncaught", "Unhandled exception 0xE06D7363 (UNKNOWN TYPE)"},
+      {"pure-virtual", "Unhandled exception 0x40000015 (UNKNOWN TYPE)"},
+      {"invalid-parameter", "Unhandled exception 0xC0000417 (UNKNOWN TYPE)"},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -282,6 +287,20 @@ TEST(CrashReport, SecondReportIsAppendedToTheOpenFile) {
   const size_t first = run.report.find(" -> Computer configuration:");
   EXPECT_LT(first, crash);
   EXPECT_GT(run.report.find(" -> Computer configuration:", first + 1), crash);
+}
+
+TEST(CrashReport, ThreadsBeyondTheTableAreCountedNotListed) {
+  TempDir dir;
+  const CrashRun run = RunCrash(dir, "many-threads");
+  ExpectUnexpectedProblemBox(run, dir);
+  size_t sections = 0;
+  for (size_t at = 0; (at = run.report.find(" -> Call stack (thread ", at)) != std::string::npos; ++at) ++sections;
+  EXPECT_EQ(sections, 64u) << "the failing thread and 63 others";
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(run.report, m, std::regex(R"(\r\n -> (\d+) more threads are left out of this report\.\r\n)")));
+  // 73 threads of the program besides the failing one, and whatever threads Wine adds.
+  EXPECT_GE(std::stoi(m[1].str()), 73 - 63);
+  EXPECT_LT(run.report.find(m[0].str()), run.report.find(" -> Computer configuration:"));
 }
 
 TEST(CrashReport, UnwritableReportStillTellsTheUserAndEnds) {
