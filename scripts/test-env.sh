@@ -7,6 +7,8 @@ sondrel_env_pids=()
 sondrel_env_stop() {
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
     wineserver -k >/dev/null 2>&1 || true
+    # A test prefix is hundreds of megabytes and is never reused.
+    [ "${sondrel_env_own_prefix:-0}" = 1 ] && rm -rf "$WINEPREFIX"
   fi
   local pid
   for pid in "${sondrel_env_pids[@]}"; do
@@ -50,6 +52,7 @@ sondrel_start_pulse() {
 
 sondrel_make_prefix() {
   export WINEPREFIX="$1/wineprefix"
+  sondrel_env_own_prefix=1
   export WINEDEBUG=-all
   # No downloads of Wine's Mono and Gecko add-ons: the program needs neither.
   export WINEDLLOVERRIDES="mscoree,mshtml="
