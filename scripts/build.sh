@@ -7,6 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 builds=("$@")
 [ ${#builds[@]} -gt 0 ] || builds=(native x86_64 i686)
 
+mkdir -p "$root/build"
 for b in "${builds[@]}"; do
   dir="$root/build/$b"
   args=(-G Ninja -DCMAKE_BUILD_TYPE=Release)
