@@ -5,28 +5,14 @@
 
 #include <algorithm>
 
+#include "filters/kit/MediaType.h"
 #include "filters/mp3/Mp3MediaType.h"
-
-namespace {
-
-PcmFormat PcmFormatOf(const WAVEFORMATEX& format) {
-  return PcmFormat{format.nChannels, format.nSamplesPerSec, format.wBitsPerSample};
-}
-
-}  // namespace
 
 CMp3InputPin::CMp3InputPin(CMp3EncoderFilter& filter) : CBaseInputPin(filter, L"Input"), m_encoder(filter) {}
 
 HRESULT CMp3InputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
-  if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM ||
-      type.formattype != FORMAT_WaveFormatEx || !type.pbFormat || type.cbFormat < sizeof(PCMWAVEFORMAT)) {
-    return VFW_E_TYPE_NOT_ACCEPTED;
-  }
-  const auto& format = *reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
-  const PcmFormat pcm = PcmFormatOf(format);
-  if (format.wFormatTag != WAVE_FORMAT_PCM || !IsEncodablePcm(pcm) || format.nBlockAlign != pcm.BlockAlign()) {
-    return VFW_E_TYPE_NOT_ACCEPTED;
-  }
+  PcmFormat pcm;
+  if (!PcmFormatOf(type, pcm) || !IsEncodablePcm(pcm)) return VFW_E_TYPE_NOT_ACCEPTED;
   // A stream in progress keeps its format: the encoder was set up for it.
   if (!m_filter.IsStopped() && IsConnected() && !(pcm == Format())) return VFW_E_TYPE_NOT_ACCEPTED;
   return S_OK;
@@ -39,8 +25,8 @@ HRESULT CMp3InputPin::CompleteConnect(IPin* peer) {
 }
 
 PcmFormat CMp3InputPin::Format() const {
-  const WAVEFORMATEX* format = ConnectionType().WaveFormat();
-  return format ? PcmFormatOf(*format) : PcmFormat{};
+  PcmFormat pcm;
+  return PcmFormatOf(ConnectionType(), pcm) ? pcm : PcmFormat{};
 }
 
 HRESULT CMp3InputPin::OnReceive(IMediaSample* sample) { return m_encoder.Encode(sample); }
