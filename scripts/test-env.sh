@@ -60,11 +60,12 @@ sondrel_make_prefix() {
   mkdir -p "$WINEPREFIX"
   # One persistent server for the whole run: every test process then starts in milliseconds.
   wineserver -p
-  # Wine's own background processes start here, with their output going to the log: started
-  # later by a test they would inherit its output pipe and keep ctest waiting for its end.
-  wine wineboot --init >"$1/wineboot.log" 2>&1
+  # The first program in a new prefix has Wine create it and start its background processes,
+  # here with their output going to the log: started later by a test they would inherit its
+  # output pipe and keep ctest waiting for its end. That program is the only one: an explicit
+  # wineboot on top would start a second set of services that compete with the first.
   # A crashing test program must end, not wait in Wine's crash dialog.
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$1/wineboot.log" 2>&1
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >"$1/wineboot.log" 2>&1
 }
 
 sondrel_env_start() {
