@@ -7,11 +7,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 dir=$(cd "$1" && pwd); shift
 run=$(mktemp -d "$dir/ctest-run.XXXXXX")
 . "$root/scripts/test-env.sh"
-if [ "${SONDREL_NO_AUDIO:-0}" = 1 ]; then
-  sondrel_env_start "$run" no-audio || exit 1
-else
-  sondrel_env_start "$run" audio || exit 1
-fi
+audio=audio
+[ "${SONDREL_NO_AUDIO:-0}" = 1 ] && audio=no-audio
+holder=
+[ -f "$dir/bin/desktop_holder.exe" ] && holder="$dir/bin/desktop_holder.exe"
+sondrel_env_start "$run" "$audio" "$holder" || exit 1
 export SONDREL_ARTIFACTS="$run"
 (cd "$dir" && ctest --output-on-failure "$@")
 rc=$?

@@ -1,6 +1,7 @@
 # Sourced by the test and run scripts: starts what Sondrel needs under Wine, each part in
 # folders and on a display of this run's own, and stops them again by process id.
-# Call sondrel_env_start <run-dir> [audio|no-audio]; sondrel_env_stop is set as the EXIT trap.
+# Call sondrel_env_start <run-dir> [audio|no-audio] [desktop-holder.exe]; sondrel_env_stop is set
+# as the EXIT trap.
 
 sondrel_env_pids=()
 
@@ -68,8 +69,23 @@ sondrel_make_prefix() {
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >"$1/wineboot.log" 2>&1
 }
 
+# Runs the test build's desktop_holder.exe for the rest of the run (see tests/support/
+# DesktopHolder.cpp), with no part in any test's output, and waits for the desktop.
+sondrel_hold_desktop() {
+  local exe=$1 log="$2/desktop-holder.log"
+  wine "$exe" </dev/null >"$log" 2>&1 &
+  sondrel_env_pids+=($!)
+  local i
+  for i in $(seq 300); do
+    grep -q ready "$log" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "test-env: the Wine desktop did not start (see $log)" >&2
+  return 1
+}
+
 sondrel_env_start() {
-  local dir=$1 audio=${2:-audio}
+  local dir=$1 audio=${2:-audio} holder=${3:-}
   mkdir -p "$dir"
   trap sondrel_env_stop EXIT
   sondrel_start_xvfb "$dir"
@@ -79,6 +95,9 @@ sondrel_env_start() {
     export PULSE_SERVER="unix:/nonexistent/sondrel-no-audio"
   fi
   sondrel_make_prefix "$dir"
+  if [ -n "$holder" ]; then
+    sondrel_hold_desktop "$holder" "$dir"
+  fi
 }
 
 # True when Wine can run 32-bit programs here (the wine32 package is installed).

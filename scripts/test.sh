@@ -14,7 +14,7 @@ bash "$root/scripts/build.sh" native x86_64 i686 || { echo "test: build failed" 
 run="$root/build/test-results/$(date +%Y%m%d-%H%M%S)-$$"
 mkdir -p "$run"
 . "$root/scripts/test-env.sh"
-sondrel_env_start "$run/env" || exit 1
+sondrel_env_start "$run/env" audio "$root/build/x86_64/bin/desktop_holder.exe" || exit 1
 export SONDREL_ARTIFACTS="$run"
 
 passed=0
