@@ -3,7 +3,7 @@
 // Wine closes a desktop one second after its last user process ends, and the next process
 // that needs a window starts a new desktop process. That process inherits the output of
 // whichever test started it, so ctest would wait for the desktop to close before it could
-// call that test finished: a couple of seconds per window test, a minute or more when
+// call that test finished: a second or more per window test, a minute or more when
 // other window tests keep the desktop busy. Started first, with its output going to a log,
 // this program is the desktop's user for the whole run. It prints "ready" once the desktop
 // is there and runs until the test environment ends it.
