@@ -20,6 +20,7 @@ export SONDREL_ARTIFACTS="$run"
 passed=0
 failed=0
 status=0
+second_run=()
 run_ctest() {
   local name=$1 dir=$2
   echo "== $name tests"
@@ -38,6 +39,16 @@ run_ctest() {
   fi
   [ "$rc" -eq 0 ] || status=1
   [ -n "$line" ] || status=1
+  # A case that failed once and then passed is listed by name, so a flaky test is seen.
+  local case_name
+  while IFS= read -r case_name; do
+    second_run+=("$case_name ($name)")
+  done < <(awk '
+    match($0, /Test +#[0-9]+: [^ ]+/) {
+      name = substr($0, RSTART, RLENGTH); sub(/Test +#[0-9]+: /, "", name)
+      if ($0 ~ /\*\*\*/) failed[name] = 1; else if ($0 ~ / Passed /) passed[name] = 1
+    }
+    END { for (n in failed) if (n in passed) print n }' "$run/ctest-$name.out" | sort)
 }
 
 run_ctest native "$root/build/native"
@@ -52,4 +63,8 @@ sondrel_env_stop
 echo
 echo "Logs: $run ($(( $(date +%s) - start )) s in all)"
 echo "Sondrel: $passed passed, $failed failed"
+if [ ${#second_run[@]} -gt 0 ]; then
+  echo "Passed only on their second run (${#second_run[@]}):"
+  printf '  %s\n' "${second_run[@]}"
+fi
 exit $status
