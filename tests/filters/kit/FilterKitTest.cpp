@@ -177,6 +177,7 @@ TEST_F(FilterKit, EnumeratesAndFindsPins) {
   ASSERT_EQ(sink->EnumPins(pins.Put()), S_OK);
   IPin* fetched[2] = {};
   ULONG count = 0;
+  EXPECT_EQ(pins->Next(2, fetched, nullptr), E_INVALIDARG) << "more than one without a count";
   EXPECT_EQ(pins->Next(2, fetched, &count), S_FALSE);
   ASSERT_EQ(count, 1u);
   EXPECT_EQ(fetched[0], static_cast<IPin*>(&sink->input));
@@ -187,6 +188,14 @@ TEST_F(FilterKit, EnumeratesAndFindsPins) {
   ASSERT_EQ(pins->Clone(clone.Put()), S_OK);
   CComPtr<IPin> first;
   EXPECT_EQ(clone->Next(1, first.Put(), nullptr), S_OK);
+  // Skipping past the end leaves the position as it was, as on Windows.
+  EXPECT_EQ(pins->Skip(2), S_FALSE);
+  EXPECT_EQ(pins->Skip(1), S_OK);
+  EXPECT_EQ(pins->Skip(1), S_FALSE);
+  EXPECT_EQ(pins->Reset(), S_OK);
+  EXPECT_EQ(pins->Skip(2), S_FALSE);
+  CComPtr<IPin> again;
+  EXPECT_EQ(pins->Next(1, again.Put(), nullptr), S_OK);
 
   CComPtr<IPin> found;
   EXPECT_EQ(sink->FindPin(L"In", found.Put()), S_OK);
@@ -228,11 +237,20 @@ TEST_F(FilterKit, ConnectsDirectlyAndRefusesWhatItCannotTake) {
 
   CComPtr<IEnumMediaTypes> types;
   ASSERT_EQ(source->output.EnumMediaTypes(types.Put()), S_OK);
-  AM_MEDIA_TYPE* offered = nullptr;
-  ASSERT_EQ(types->Next(1, &offered, nullptr), S_OK);
-  EXPECT_TRUE(SameMediaType(*offered, PcmMediaType(kFormat)));
-  DeleteMediaType(offered);
-  EXPECT_EQ(types->Next(1, &offered, nullptr), S_FALSE);
+  AM_MEDIA_TYPE* offered[2] = {};
+  EXPECT_EQ(types->Next(2, offered, nullptr), E_INVALIDARG) << "more than one without a count";
+  ASSERT_EQ(types->Next(1, offered, nullptr), S_OK);
+  EXPECT_TRUE(SameMediaType(*offered[0], PcmMediaType(kFormat)));
+  DeleteMediaType(offered[0]);
+  EXPECT_EQ(types->Next(1, offered, nullptr), S_FALSE);
+  // Unlike the pins, skipping past the last type moves to the end, as on Windows.
+  EXPECT_EQ(types->Reset(), S_OK);
+  EXPECT_EQ(types->Skip(2), S_FALSE);
+  EXPECT_EQ(types->Skip(1), S_FALSE);
+  EXPECT_EQ(types->Next(1, offered, nullptr), S_FALSE);
+  EXPECT_EQ(types->Reset(), S_OK);
+  EXPECT_EQ(types->Skip(1), S_OK);
+  EXPECT_EQ(types->Skip(1), S_FALSE);
 }
 
 TEST_F(FilterKit, StreamsThroughStateChangesFlushAndEndOfStream) {
