@@ -138,16 +138,27 @@ HRESULT CWaveDest::Receive(IMediaSample* sample) {
   long length = sample->GetActualDataLength();
   if (length <= 0) return S_OK;
   if (m_pcm) {
-    hr = Write(kWaveHeaderSize + m_dataBytes, data, length);
-    if (FAILED(hr)) return Fail(hr);
-    m_dataBytes += static_cast<uint64_t>(length);
-    hr = WriteHeader();
+    hr = WriteSamples(data, length);
   } else {
     LONGLONG position = 0;
     uint64_t offset = GetBytePosition(sample, position) && position >= 0 ? static_cast<uint64_t>(position) : m_end;
     hr = Write(offset, data, length);
   }
   return FAILED(hr) ? Fail(hr) : S_OK;
+}
+
+// Each step leaves a complete file: the header, written last, never counts bytes that are
+// not there yet, and the next samples go over the pad byte.
+HRESULT CWaveDest::WriteSamples(const BYTE* data, long length) {
+  HRESULT hr = Write(kWaveHeaderSize + m_dataBytes, data, length);
+  if (FAILED(hr)) return hr;
+  m_dataBytes += static_cast<uint64_t>(length);
+  if (m_dataBytes % 2 != 0) {
+    const BYTE pad = 0;
+    hr = Write(kWaveHeaderSize + m_dataBytes, &pad, 1);
+    if (FAILED(hr)) return hr;
+  }
+  return WriteHeader();
 }
 
 HRESULT CWaveDest::EndOfStream() {

@@ -7,8 +7,10 @@
 // PCM becomes a WAV file (WaveHeader.h) whose header is rewritten at offset 0 after every
 // data sample, when the graph leaves Running and at end of stream: a graph is stopped
 // downstream first, so the File Writer has closed the file before this filter hears of the
-// stop, and the file must be complete at every moment. MPEG audio becomes the raw frame
-// stream (an .mp3 file); an encoder rewrites bytes it wrote before through BytePosition.h.
+// stop, and the file must be complete at every moment. An odd number of data bytes is
+// followed by the pad byte RIFF requires, counted in the RIFF size but not in the data's.
+// MPEG audio becomes the raw frame stream (an .mp3 file); an encoder rewrites bytes it
+// wrote before through BytePosition.h.
 #include <windows.h>
 #include <strmif.h>
 
@@ -70,6 +72,8 @@ class CWaveDest : public CBaseFilter {
   // Hands bytes to the File Writer at that offset, in as many samples as they need.
   HRESULT Write(uint64_t offset, const BYTE* data, long length);
   HRESULT WriteHeader();
+  // The PCM data that arrived, with its pad byte after an odd count, then the header.
+  HRESULT WriteSamples(const BYTE* data, long length);
   // Reports the first failure to the graph once and returns it.
   HRESULT Fail(HRESULT hr);
 
