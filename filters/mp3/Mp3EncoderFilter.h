@@ -28,7 +28,7 @@ HRESULT CreateLameMp3Encoder(REFIID iid, void** out);
 
 class CMp3EncoderFilter;
 
-// Takes 8/16-bit mono or stereo PCM at 8000 to 48000 Hz. It may be connected anew while
+// Takes 8/16-bit mono or stereo PCM at 8000 to 96000 Hz. It may be connected anew while
 // the output stays connected (a capture pin reconnects after its format is set).
 class CMp3InputPin : public CBaseInputPin {
  public:

@@ -152,8 +152,8 @@ TEST(LameMp3Filter, SourceFormatIsKnownOnlyWhileTheInputIsConnected) {
 
 TEST(LameMp3Filter, RefusesInputItCannotEncode) {
   ComApartment com;
-  for (const WAVEFORMATEX& format : {MakePcmFormat(44100, 2, 24), MakePcmFormat(96000, 2, 16),
-                                     MakePcmFormat(44100, 6, 16)}) {
+  for (const WAVEFORMATEX& format : {MakePcmFormat(44100, 2, 24), MakePcmFormat(7999, 1, 16),
+                                     MakePcmFormat(96001, 2, 16), MakePcmFormat(44100, 6, 16)}) {
     EncoderGraph g(format);
     EXPECT_TRUE(FAILED(g.ConnectInput())) << format.nSamplesPerSec << " Hz, " << format.nChannels << " channels, "
                                           << format.wBitsPerSample << " bits";

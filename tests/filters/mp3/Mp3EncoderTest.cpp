@@ -73,6 +73,8 @@ const EncodeCase kEncodeCases[] = {
     {"11025 Hz stereo 8-bit, 160 kbit/s lowered to 64", {2, 11025, 8}, {11025, false, 160, 8, 160, 4, 9}, 11025,
      64},
     {"48000 Hz stereo, variable 32-320", {2, 48000, 16}, {48000, true, 128, 32, 320, 2, 5}, 48000, 0},
+    {"96000 Hz stereo resampled to 48000, 192 kbit/s", {2, 96000, 16}, {96000, false, 192, 32, 320, 4, 5}, 48000,
+     192},
     {"44100 Hz mono, variable with the minimum above the maximum", {1, 44100, 16}, {44100, true, 128, 256, 96, 4, 5},
      44100, 0},
     {"22050 Hz stereo 8-bit, variable 8-64", {2, 22050, 8}, {22050, true, 128, 8, 64, 9, 7}, 22050, 0},
