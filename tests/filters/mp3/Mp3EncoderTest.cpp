@@ -199,6 +199,29 @@ TEST(Mp3Encoder, RefusesWhatIsNotEncodablePcm) {
   EXPECT_TRUE(encoder.TagFrame().empty());
 }
 
+// For a writer that cannot put a renewed tag in place: nothing but audio frames.
+TEST(Mp3Encoder, WithoutTagFrameTheStreamIsOnlyAudioFrames) {
+  TempDir dir;
+  const PcmFormat format{1, 22050, 16};
+  CMp3Encoder encoder;
+  ASSERT_TRUE(encoder.Start(format, {}, false));
+  Mp3Stream stream;
+  EncodeInBlocks(encoder, Tone(format, 1.0), TenthOfASecond(format), stream);
+  std::vector<uint8_t> out;
+  ASSERT_TRUE(encoder.Flush(out));
+  stream.Append(out);
+  EXPECT_TRUE(encoder.TagFrame().empty());
+  const std::vector<MpegFrameHeader> frames = MpegFrames(stream.bytes);
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames.back().offset + frames.back().size, stream.bytes.size());
+  EXPECT_EQ(stream.bytes.find("Info"), std::string::npos);
+  EXPECT_EQ(stream.bytes.find("Xing"), std::string::npos);
+  const DecodedAudio audio = Decode(dir, "plain.mp3", stream);
+  ASSERT_EQ(audio.error, "");
+  EXPECT_GE(audio.Seconds(), 1.0);
+  EXPECT_NEAR(ToneFrequency(audio.samples, audio.sampleRate), kToneHz, kToneHz / 100);
+}
+
 TEST(Mp3Encoder, TagPaddingKeepsTheTagsChecksumValid) {
   CMp3Encoder encoder;
   ASSERT_TRUE(encoder.Start({2, 44100, 16}, {}));
