@@ -16,13 +16,15 @@ constexpr uint32_t kLowestEncoderRate = 11025;
 constexpr DWORD kReconnectionWaitMs = 1000;
 constexpr DWORD kReconnectionPollMs = 5;
 
-// True when the pin is connected with PCM of that rate, channel count and sample size.
+// True when the pin is connected with audio of that rate, channel count and sample size
+// (in whatever wave format block: a device may use the extensible one).
 bool IsConnectedWith(IPin* pin, const WAVEFORMATEX& wanted) {
   AM_MEDIA_TYPE type{};
   if (pin->ConnectionMediaType(&type) != S_OK) return false;
-  PcmFormat format;
-  const bool same = PcmFormatOf(type, format) && format.sampleRate == wanted.nSamplesPerSec &&
-                    format.channels == wanted.nChannels && format.bitsPerSample == wanted.wBitsPerSample;
+  const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
+  const bool same = type.formattype == FORMAT_WaveFormatEx && wave && type.cbFormat >= sizeof(PCMWAVEFORMAT) &&
+                    wave->nSamplesPerSec == wanted.nSamplesPerSec && wave->nChannels == wanted.nChannels &&
+                    wave->wBitsPerSample == wanted.wBitsPerSample;
   FreeMediaTypeContents(type);
   return same;
 }
