@@ -36,6 +36,8 @@ const SettingDefinition kSettingTable[SettingKeyCount] = {
 namespace {
 
 constexpr size_t kMaxValueLength = 255;
+// A compacted line longer than this is cut to it; the rest of the line is read and dropped.
+constexpr size_t kMaxLineLength = 511;
 constexpr size_t kMaxDigitRun = 254;
 
 bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
@@ -51,26 +53,24 @@ std::string FormatText(const char* format, ...) {
   return buffer;
 }
 
-// After every ':' the run of spaces and tabs that follows it is dropped.
-std::string CompactLine(const std::string& line) {
-  std::string out;
-  out.reserve(line.size());
-  for (size_t i = 0; i < line.size(); ++i) {
-    out += line[i];
-    if (line[i] == ':') {
-      while (i + 1 < line.size() && IsSpaceOrTab(line[i + 1])) ++i;
-    }
-  }
-  return out;
-}
-
-// Reads one line of any length without its line end (LF, or CR LF as text mode reads it).
-bool ReadLine(FILE* file, std::string& line) {
+// Reads one line without its line end (LF, or CR LF as text mode reads it), compacted as
+// it is read: after every ':' the run of spaces and tabs that follows it is dropped. Only
+// the first kMaxLineLength characters are kept, however long the line (a corrupt file may
+// hold megabytes without a line end), and the rest still belongs to this line.
+bool ReadCompactLine(FILE* file, std::string& line) {
   line.clear();
+  bool afterColon = false;
+  bool any = false;
   int c;
-  while ((c = fgetc(file)) != EOF && c != '\n') line += static_cast<char>(c);
-  if (c == EOF && line.empty()) return false;
+  while ((c = fgetc(file)) != EOF && c != '\n') {
+    any = true;
+    if (afterColon && IsSpaceOrTab(static_cast<char>(c))) continue;
+    afterColon = c == ':';
+    if (line.size() < kMaxLineLength + 1) line += static_cast<char>(c);  // one more for a CR
+  }
+  if (c == EOF && !any) return false;
   if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line.size() > kMaxLineLength) line.resize(kMaxLineLength);
   return true;
 }
 
@@ -193,12 +193,10 @@ bool CSettingsStore::Load(const char* path) {
 
   FILE* file = fopen(path, "rb");
   if (file == nullptr) return true;
-  // Lines of any length are read whole: a long line is one line, never split into several.
-  std::string line;
-  while (ReadLine(file, line)) {
-    if (!line.empty() && line[0] == ';') continue;
-    const std::string compact = CompactLine(line);
-    if (compact.empty()) continue;
+  // A long line is one line, cut, never split into several.
+  std::string compact;
+  while (ReadCompactLine(file, compact)) {
+    if (compact.empty() || compact[0] == ';') continue;
     for (int key = 0; key < SettingKeyCount; ++key) {
       const std::string name = kSettingTable[key].name;
       if (compact.compare(0, name.size(), name) != 0) continue;

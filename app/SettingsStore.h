@@ -51,7 +51,8 @@ class CSettingsStore {
   // no path is given; a missing or unreadable file leaves the defaults.
   bool Load(const char* path);
   // Writes all keys in table order. The new file replaces the old one only once it is
-  // complete, so a failure part-way leaves the previous file intact. Always true.
+  // complete, so a failure part-way leaves the previous file intact; in a folder that takes
+  // no new file the old one is overwritten in place (WriteFileReplacing). Always true.
   bool Save(const char* path) const;
 
   uint32_t GetUInt(int key) const;

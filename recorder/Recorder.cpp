@@ -13,6 +13,36 @@ namespace {
 constexpr DWORD kAllContexts = CLSCTX_ALL;
 constexpr long kBufferCount = 6;
 constexpr uint32_t kLowestEncoderRate = 11025;
+constexpr DWORD kReconnectionWaitMs = 1000;
+constexpr DWORD kReconnectionPollMs = 5;
+
+// True when the pin is connected with audio of that rate, channel count and sample size
+// (in whatever wave format block: a device may use the extensible one).
+bool IsConnectedWith(IPin* pin, const WAVEFORMATEX& wanted) {
+  AM_MEDIA_TYPE type{};
+  if (pin->ConnectionMediaType(&type) != S_OK) return false;
+  const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
+  const bool same = type.formattype == FORMAT_WaveFormatEx && wave && type.cbFormat >= sizeof(PCMWAVEFORMAT) &&
+                    wave->nSamplesPerSec == wanted.nSamplesPerSec && wave->nChannels == wanted.nChannels &&
+                    wave->wBitsPerSample == wanted.wBitsPerSample;
+  FreeMediaTypeContents(type);
+  return same;
+}
+
+bool IsConnected(IPin* pin) {
+  CComPtr<IPin> peer;
+  return SUCCEEDED(pin->ConnectedTo(peer.Put())) && peer;
+}
+
+// SetFormat on a connected pin reconnects it, on Windows possibly on another thread; what
+// the filters downstream know of the format (the encoder's source rate) holds once the pin
+// is connected with it. A pin that settles on something else costs the wait, no more.
+void WaitForConnectionFormat(IPin* pin, const WAVEFORMATEX& wanted) {
+  const DWORD start = ::GetTickCount();
+  while (!IsConnectedWith(pin, wanted) && ::GetTickCount() - start < kReconnectionWaitMs) {
+    ::Sleep(kReconnectionPollMs);
+  }
+}
 }  // namespace
 
 CRecorder::CRecorder() = default;
@@ -127,12 +157,14 @@ HRESULT CRecorder::BuildGraph(unsigned format) {
 }
 
 void CRecorder::ConfigureGraph(unsigned format) {
-  SelectInputLine(m_level, ToAnsi(m_inputLineName->c_str()).c_str(), m_captureFilter.Get());
+  // The level comes from a setting a user may have edited by hand; the mixer takes 0 to 1.
+  SelectInputLine(std::clamp(m_level, 0.0, 1.0), ToAnsi(m_inputLineName->c_str()).c_str(), m_captureFilter.Get());
   SetCaptureFormat(m_sampleRate, m_captureFilter.Get(), m_channels, m_bytesPerSample, m_bufferDuration);
   if (format != kFormatMp3 || !m_encoder) return;
   CComPtr<IAudioEncoderProperties> encoder = ComQuery<IAudioEncoderProperties>(m_encoder.Get());
   if (!encoder) return;
-  // The encoder reads the rate arriving at its input; MPEG audio starts at 11025 here.
+  // The encoder reads the rate arriving at its input, once the capture pin has reconnected
+  // with its format (SetCaptureFormat); MPEG audio starts at 11025 here.
   DWORD sourceRate = 0;
   encoder->get_SourceSampleRate(&sourceRate);
   encoder->set_SampleRate(std::max<DWORD>(sourceRate, kLowestEncoderRate));
@@ -194,7 +226,9 @@ HRESULT SetCaptureFormat(uint32_t rate, IBaseFilter* filter, uint32_t channels, 
       wave->nChannels = static_cast<WORD>(channelCount);
       wave->wBitsPerSample = static_cast<WORD>(8 * sampleBytes);
       wave->nBlockAlign = static_cast<WORD>(sampleBytes * channelCount);
-      config->SetFormat(type);
+      const WAVEFORMATEX wanted = *wave;
+      const bool connected = IsConnected(pin.Get());
+      if (SUCCEEDED(config->SetFormat(type)) && connected) WaitForConnectionFormat(pin.Get(), wanted);
     }
     DeleteMediaType(type);
   }

@@ -31,7 +31,7 @@ class CRecorder {
   uint32_t m_bytesPerSample = 2;
   uint32_t m_sampleRate = 0;  // the capture format treats anything unsupported as 44100
   uint32_t m_channels = 1;
-  double m_level = 0.5;
+  double m_level = 0.5;  // applied limited to 0.0..1.0
 
   // Replaces the output file, builds, configures and runs the graph; its events are posted
   // to `notifyWindow` as WM_GRAPH_NOTIFY with instance data 0. 0 when the graph runs.
@@ -67,7 +67,8 @@ class CRecorder {
 };
 
 // Asks the capture filter's output pin for PCM at `rate` (8000, 11025, 22050, else 44100),
-// 1 or 2 channels, 8 or 16 bits, in six buffers of `bufferDurationMs` (50..500) each.
+// 1 or 2 channels, 8 or 16 bits, in six buffers of `bufferDurationMs` (50..500) each. A
+// connected pin reconnects with the format; this returns once it has (at most 1 s).
 HRESULT SetCaptureFormat(uint32_t rate, IBaseFilter* filter, uint32_t channels, uint32_t bytesPerSample,
                          uint32_t bufferDurationMs);
 

@@ -14,7 +14,9 @@
 //   and the flush end, and the state hooks below run under it.
 //   Lock order: filter lock first, then streaming lock. A thread that holds the streaming
 //   lock (a streaming thread inside Receive) never takes the filter lock; a filter's own
-//   worker thread takes neither, so a state change can wait for it.
+//   worker thread takes neither, so a state change can wait for it. A sample that carries a
+//   media type is the one exception to "streaming threads stay out of the filter lock":
+//   Receive takes it briefly, before the streaming lock, to replace the connection's type.
 // - State hooks, each called with both locks held, in this order through a run:
 //     OnStartStreaming   Stopped -> Paused, after the pins' allocators are committed.
 //     OnRun              Paused -> Running.

@@ -55,8 +55,8 @@ class CBasePin : public IPin {
   virtual void Inactive() {}
 
   bool IsConnected() const { return static_cast<bool>(m_peer); }
-  // Valid while connected; changes only while the filter is stopped, or on a streaming
-  // thread with the streaming lock held when a sample carries a new type.
+  // Valid while connected; changes only under the filter lock: while the filter is stopped,
+  // or on a streaming thread when a sample carries a new type.
   const CMediaType& ConnectionType() const { return m_type; }
   IPin* Peer() const { return m_peer.Get(); }
   const std::wstring& Name() const { return m_name; }
@@ -67,7 +67,8 @@ class CBasePin : public IPin {
   virtual void* FindInterface(REFIID iid);
   // Checks the type, takes the peer and completes the connection, or leaves none.
   HRESULT SetConnection(IPin* peer, const AM_MEDIA_TYPE& type);
-  void SetConnectionType(const AM_MEDIA_TYPE& type) { m_type.Set(type); }
+  // False (and no type) when memory runs out.
+  bool SetConnectionType(const AM_MEDIA_TYPE& type) { return m_type.Set(type); }
   void ClearConnection();
 
   CBaseFilter& m_filter;  // not counted: the filter owns the pin
@@ -118,6 +119,8 @@ class CBaseInputPin : public CWithInterfaces<CBasePin, IMemInputPin> {
  private:
   // S_OK when a sample may be taken now; else what Receive returns.
   HRESULT CheckStreaming() const;
+  // Makes a type that a sample carries the connection's, if it differs and is acceptable.
+  HRESULT TakeSampleType(const AM_MEDIA_TYPE& type);
 
   CComPtr<IMemAllocator> m_allocator;
   std::atomic<bool> m_flushing{false};

@@ -6,16 +6,15 @@
 
 namespace {
 
-// Moves an enumerator's position on by count, at most to the end.
-HRESULT SkipPositions(int& position, int total, ULONG count) {
-  ULONG left = position < total ? static_cast<ULONG>(total - position) : 0;
-  if (left < count) {
-    position += static_cast<int>(left);
-    return S_FALSE;
-  }
-  position += static_cast<int>(count);
-  return S_OK;
+// Windows' enumerators (as Wine's conformance tests record them): a caller that asks for
+// more than one item must take the count.
+HRESULT CheckNextArguments(const void* items, ULONG count, const ULONG* fetched) {
+  if (!items) return E_POINTER;
+  return count > 1 && !fetched ? E_INVALIDARG : S_OK;
 }
+
+// The number of items left after `position` of `total`.
+ULONG ItemsLeft(int position, int total) { return position < total ? static_cast<ULONG>(total - position) : 0; }
 
 }  // namespace
 
@@ -23,8 +22,8 @@ CEnumPins::CEnumPins(CBaseFilter* filter, int position)
     : m_filterRef(filter), m_filter(filter), m_position(position) {}
 
 STDMETHODIMP CEnumPins::Next(ULONG count, IPin** pins, ULONG* fetched) {
-  if (!pins) return E_POINTER;
-  if (count != 1 && !fetched) return E_POINTER;
+  HRESULT hr = CheckNextArguments(pins, count, fetched);
+  if (FAILED(hr)) return hr;
   ULONG taken = 0;
   while (taken < count && m_position < m_filter->GetPinCount()) {
     CBasePin* pin = m_filter->GetPin(m_position++);
@@ -35,7 +34,12 @@ STDMETHODIMP CEnumPins::Next(ULONG count, IPin** pins, ULONG* fetched) {
   return taken == count ? S_OK : S_FALSE;
 }
 
-STDMETHODIMP CEnumPins::Skip(ULONG count) { return SkipPositions(m_position, m_filter->GetPinCount(), count); }
+// Skipping past the last pin leaves the position where it was.
+STDMETHODIMP CEnumPins::Skip(ULONG count) {
+  if (count > ItemsLeft(m_position, m_filter->GetPinCount())) return S_FALSE;
+  m_position += static_cast<int>(count);
+  return S_OK;
+}
 
 STDMETHODIMP CEnumPins::Reset() {
   m_position = 0;
@@ -57,8 +61,8 @@ int CEnumMediaTypes::Count() const {
 }
 
 STDMETHODIMP CEnumMediaTypes::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) {
-  if (!types) return E_POINTER;
-  if (count != 1 && !fetched) return E_POINTER;
+  HRESULT hr = CheckNextArguments(types, count, fetched);
+  if (FAILED(hr)) return hr;
   ULONG taken = 0;
   CMediaType type;
   while (taken < count && m_pin->GetMediaType(m_position, type) == S_OK) {
@@ -71,7 +75,12 @@ STDMETHODIMP CEnumMediaTypes::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fe
   return taken == count ? S_OK : S_FALSE;
 }
 
-STDMETHODIMP CEnumMediaTypes::Skip(ULONG count) { return SkipPositions(m_position, Count(), count); }
+// Skipping past the last type moves to the end, unlike the pin enumerator.
+STDMETHODIMP CEnumMediaTypes::Skip(ULONG count) {
+  const ULONG left = ItemsLeft(m_position, Count());
+  m_position += static_cast<int>(count < left ? count : left);
+  return count > left ? S_FALSE : S_OK;
+}
 
 STDMETHODIMP CEnumMediaTypes::Reset() {
   m_position = 0;

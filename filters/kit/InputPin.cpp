@@ -50,17 +50,27 @@ STDMETHODIMP CBaseInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) { re
 
 STDMETHODIMP CBaseInputPin::Receive(IMediaSample* sample) {
   if (!sample) return E_POINTER;
+  AM_MEDIA_TYPE* carried = nullptr;
+  if (sample->GetMediaType(&carried) == S_OK && carried) {
+    const HRESULT hr = TakeSampleType(*carried);
+    DeleteMediaType(carried);
+    if (hr != S_OK) return hr;
+  }
   CAutoLock streaming(m_filter.StreamLock());
+  const HRESULT hr = CheckStreaming();
+  if (hr != S_OK) return hr;
+  return OnReceive(sample);
+}
+
+// Under the filter lock, which ConnectionMediaType copies under; taken before the streaming
+// lock, in the kit's lock order.
+HRESULT CBaseInputPin::TakeSampleType(const AM_MEDIA_TYPE& type) {
+  CAutoLock lock(m_filter.FilterLock());
   HRESULT hr = CheckStreaming();
   if (hr != S_OK) return hr;
-  AM_MEDIA_TYPE* changed = nullptr;
-  if (sample->GetMediaType(&changed) == S_OK && changed) {
-    bool accepted = CheckMediaType(*changed) == S_OK;
-    if (accepted) SetConnectionType(*changed);
-    DeleteMediaType(changed);
-    if (!accepted) return VFW_E_INVALIDMEDIATYPE;
-  }
-  return OnReceive(sample);
+  if (SameMediaType(type, ConnectionType())) return S_OK;
+  if (CheckMediaType(type) != S_OK) return VFW_E_INVALIDMEDIATYPE;
+  return SetConnectionType(type) ? S_OK : E_OUTOFMEMORY;
 }
 
 STDMETHODIMP CBaseInputPin::ReceiveMultiple(IMediaSample** samples, long count, long* processed) {

@@ -68,7 +68,7 @@ void CMp3Encoder::Close() {
   m_lame = nullptr;
 }
 
-bool CMp3Encoder::Start(const PcmFormat& input, const Mp3Settings& wanted) {
+bool CMp3Encoder::Start(const PcmFormat& input, const Mp3Settings& wanted, bool tagFrame) {
   Close();
   m_samplesIn = m_flushedUpTo = 0;
   m_padding = 0;
@@ -93,7 +93,7 @@ bool CMp3Encoder::Start(const PcmFormat& input, const Mp3Settings& wanted) {
     lame_set_VBR(m_lame, vbr_off);
     lame_set_brate(m_lame, int(m_settings.bitRate));
   }
-  lame_set_bWriteVbrTag(m_lame, 1);
+  lame_set_bWriteVbrTag(m_lame, tagFrame ? 1 : 0);
   lame_set_write_id3tag_automatic(m_lame, 0);
   if (lame_init_params(m_lame) < 0) {
     Close();

@@ -23,8 +23,10 @@ class CMp3Encoder {
   CMp3Encoder& operator=(const CMp3Encoder&) = delete;
 
   // Begins a new stream (ending any earlier one) with `wanted` made usable for `input`.
-  // False when the input is not encodable PCM or libmp3lame cannot start.
-  bool Start(const PcmFormat& input, const Mp3Settings& wanted);
+  // Without `tagFrame` the stream is nothing but audio frames, for a writer that cannot put
+  // a renewed tag in place: TagFrame() is then always empty. False when the input is not
+  // encodable PCM or libmp3lame cannot start.
+  bool Start(const PcmFormat& input, const Mp3Settings& wanted, bool tagFrame = true);
   bool IsStarted() const { return m_lame != nullptr; }
   // Ends the stream and frees libmp3lame's state.
   void Close();

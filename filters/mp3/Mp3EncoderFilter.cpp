@@ -1,10 +1,12 @@
 #include "filters/mp3/Mp3EncoderFilter.h"
 
+#include <evcode.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "filters/kit/BytePosition.h"
 #include "filters/mp3/Mp3MediaType.h"
@@ -56,6 +58,24 @@ void CMp3EncoderFilter::FollowInput() {
   if (graph) graph->ReconnectEx(&m_output, nullptr);
 }
 
+HRESULT CMp3EncoderFilter::Fail(HRESULT hr) {
+  if (m_failure == S_OK) {
+    m_failure = hr;
+    NotifyEvent(EC_ERRORABORT, hr, 0);
+  }
+  return hr;
+}
+
+template <class Step>
+HRESULT CMp3EncoderFilter::Guarded(Step&& step) {
+  if (FAILED(m_failure)) return m_failure;
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    return Fail(E_OUTOFMEMORY);
+  }
+}
+
 HRESULT CMp3EncoderFilter::OnStartStreaming() {
   m_encoded.clear();
   m_bytesOut = 0;
@@ -63,9 +83,11 @@ HRESULT CMp3EncoderFilter::OnStartStreaming() {
   m_leftRunning = false;
   m_discontinuity = true;
   m_typeChanged = false;
+  m_failure = S_OK;
+  m_positioned = m_output.WriterTakesPositions();
   if (!m_input.IsConnected()) return S_OK;
   const PcmFormat input = m_input.Format();
-  if (!m_encoder.Start(input, m_requested)) return E_FAIL;
+  if (!m_encoder.Start(input, m_requested, m_positioned)) return E_FAIL;
   m_nextTagAt = input.sampleRate;
   CMediaType type;
   if (m_output.IsConnected() && SUCCEEDED(OutputType(type))) m_typeChanged = m_output.ChangeType(type);
@@ -78,33 +100,37 @@ void CMp3EncoderFilter::OnLeaveRunning() {
   // Pausing or stopping: the file must hold everything now, as nothing can be delivered
   // once the filter stops.
   m_leftRunning = true;
-  FlushEncoder();
+  Guarded([this] { return FlushEncoder(); });
 }
 
 void CMp3EncoderFilter::OnStopStreaming() { m_encoder.Close(); }
 
 HRESULT CMp3EncoderFilter::Encode(IMediaSample* sample) {
-  if (!m_encoder.IsStarted()) return VFW_E_WRONG_STATE;
-  BYTE* data = nullptr;
-  HRESULT hr = sample->GetPointer(&data);
-  if (FAILED(hr)) return hr;
-  m_encoded.clear();
-  if (!m_encoder.Encode(data, size_t(std::max(0L, sample->GetActualDataLength())), m_encoded)) return E_FAIL;
-  hr = DeliverEncoded();
-  if (FAILED(hr)) return hr;
-  if (m_encoder.SamplesIn() >= m_nextTagAt) {
-    m_nextTagAt = m_encoder.SamplesIn() + m_encoder.Input().sampleRate;
-    hr = DeliverTag();
+  return Guarded([&] {
+    if (!m_encoder.IsStarted()) return VFW_E_WRONG_STATE;
+    BYTE* data = nullptr;
+    HRESULT hr = sample->GetPointer(&data);
+    if (FAILED(hr)) return Fail(hr);
+    m_encoded.clear();
+    if (!m_encoder.Encode(data, size_t(std::max(0L, sample->GetActualDataLength())), m_encoded)) return Fail(E_FAIL);
+    hr = DeliverEncoded();
     if (FAILED(hr)) return hr;
-  }
-  // Upstream may still deliver between this filter's pause and its own.
-  return m_leftRunning ? FlushEncoder() : S_OK;
+    if (m_encoder.SamplesIn() >= m_nextTagAt) {
+      m_nextTagAt = m_encoder.SamplesIn() + m_encoder.Input().sampleRate;
+      hr = DeliverTag();
+      if (FAILED(hr)) return hr;
+    }
+    // Upstream may still deliver between this filter's pause and its own.
+    return m_leftRunning ? FlushEncoder() : S_OK;
+  });
 }
 
 HRESULT CMp3EncoderFilter::Finish() {
-  HRESULT hr = FlushEncoder();
-  if (FAILED(hr)) return hr;
-  return m_output.DeliverEndOfStream();
+  return Guarded([this] {
+    HRESULT hr = FlushEncoder();
+    if (FAILED(hr)) return hr;
+    return m_output.DeliverEndOfStream();
+  });
 }
 
 void CMp3EncoderFilter::BeginFlush() { m_output.DeliverBeginFlush(); }
@@ -114,7 +140,7 @@ void CMp3EncoderFilter::EndFlush() { m_output.DeliverEndFlush(); }
 HRESULT CMp3EncoderFilter::FlushEncoder() {
   if (!m_encoder.IsStarted()) return S_OK;
   m_encoded.clear();
-  if (!m_encoder.Flush(m_encoded)) return E_FAIL;
+  if (!m_encoder.Flush(m_encoded)) return Fail(E_FAIL);
   HRESULT hr = DeliverEncoded();
   if (FAILED(hr)) return hr;
   return DeliverTag();
@@ -136,6 +162,7 @@ HRESULT CMp3EncoderFilter::DeliverEncoded() {
 }
 
 HRESULT CMp3EncoderFilter::DeliverTag() {
+  if (!m_positioned) return S_OK;
   const std::vector<uint8_t> tag = m_encoder.TagFrame();
   // The tag replaces the empty frame the stream began with, once that is out.
   if (tag.empty() || LONGLONG(tag.size()) > m_bytesOut) return S_OK;
@@ -162,7 +189,11 @@ HRESULT CMp3EncoderFilter::DeliverBytes(const uint8_t* bytes, size_t size, LONGL
     } else {
       sample->SetTime(nullptr, nullptr);
     }
-    SetBytePosition(sample.Get(), position + LONGLONG(done));
+    if (m_positioned) {
+      SetBytePosition(sample.Get(), position + LONGLONG(done));
+    } else {
+      sample->SetMediaTime(nullptr, nullptr);
+    }
     sample->SetSyncPoint(TRUE);
     if (m_discontinuity) sample->SetDiscontinuity(TRUE);
     if (m_typeChanged) sample->SetMediaType(const_cast<CMediaType*>(&m_output.ConnectionType()));

@@ -4,12 +4,17 @@
 //
 // Its settings (IAudioEncoderProperties) apply from the next start of streaming, so values
 // set after the pins are connected and before the graph runs hold for that run. The stream
-// it delivers is the bytes of the file: every sample carries its byte range as media times
-// (filters/kit/BytePosition.h), and the tag frame at byte 0 is delivered again, in place,
-// after every second of audio and whenever the encoder is flushed. It is flushed when the
-// filter leaves Running (a pause, or a stop, which pauses first), so the file then holds all
-// the audio, and at end of stream. Time stamps run on without gaps from 0 for each run,
-// counted in the input's samples, whatever the time stamps that arrive.
+// it delivers is the bytes of the file. Into a writer that announced it honours byte
+// positions (Sondrel's WAV writer, filters/kit/BytePosition.h), every sample carries its
+// byte range as media times, and the tag frame at byte 0 is delivered again, in place,
+// after every second of audio and whenever the encoder is flushed. Any other writer gets
+// plain frames in order, without media times and without a tag frame, which it could only
+// append mid-stream. The encoder is flushed when the filter leaves Running (a pause, or a
+// stop, which pauses first), so the file then holds all the audio, and at end of stream.
+// Time stamps run on without gaps from 0 for each run, counted in the input's samples,
+// whatever the time stamps that arrive. A failure of the encoder itself is reported to the
+// graph once (EC_ERRORABORT) and ends the run's encoding; failures that come back from
+// downstream are downstream's to report.
 #include <windows.h>
 #include <strmif.h>
 
@@ -28,7 +33,7 @@ HRESULT CreateLameMp3Encoder(REFIID iid, void** out);
 
 class CMp3EncoderFilter;
 
-// Takes 8/16-bit mono or stereo PCM at 8000 to 48000 Hz. It may be connected anew while
+// Takes 8/16-bit mono or stereo PCM at 8000 to 96000 Hz. It may be connected anew while
 // the output stays connected (a capture pin reconnects after its format is set).
 class CMp3InputPin : public CBaseInputPin {
  public:
@@ -58,15 +63,20 @@ class CMp3OutputPin : public CBaseOutputPin {
   HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
   HRESULT GetMediaType(int index, CMediaType& type) override;
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES& request) override;
+  HRESULT CompleteConnect(IPin* peer) override;
+  void BreakConnect() override;
   // Takes `type` as the connection's type when the peer accepts it; true when the type is
   // new, so that it goes with the next sample.
   bool ChangeType(const CMediaType& type);
+  // The connected writer took the announcement of byte positions (filter lock).
+  bool WriterTakesPositions() const { return m_writerTakesPositions; }
 
   static constexpr long kBufferSize = 32 * 1024;
   static constexpr long kBufferCount = 4;
 
  private:
   CMp3EncoderFilter& m_encoder;  // not counted: the filter owns the pin
+  bool m_writerTakesPositions = false;
 };
 
 class CMp3EncoderFilter : public CWithInterfaces<CBaseFilter, IAudioEncoderProperties> {
@@ -154,6 +164,12 @@ class CMp3EncoderFilter : public CWithInterfaces<CBaseFilter, IAudioEncoderPrope
   void OnStopStreaming() override;
 
  private:
+  // Reports a failure of the encoder itself to the graph, once a run, and returns it.
+  HRESULT Fail(HRESULT hr);
+  // Runs a step of the stream; memory running out inside it is a failure, never an
+  // exception that leaves a COM method.
+  template <class Step>
+  HRESULT Guarded(Step&& step);
   // Reads or writes one setting under the filter lock.
   HRESULT GetSetting(DWORD* out, unsigned Mp3Settings::*field);
   HRESULT SetSetting(unsigned Mp3Settings::*field, DWORD value);
@@ -177,6 +193,8 @@ class CMp3EncoderFilter : public CWithInterfaces<CBaseFilter, IAudioEncoderPrope
   LONGLONG m_bytesOut = 0;          // bytes delivered at the end of the stream
   REFERENCE_TIME m_timeOut = 0;     // where the next sample's time stamp starts
   uint64_t m_nextTagAt = 0;         // input samples after which the tag is renewed
+  bool m_positioned = false;        // samples carry byte positions and the tag is renewed
+  HRESULT m_failure = S_OK;         // the run's first failure of the encoder itself
   bool m_leftRunning = false;       // paused after running: anything arriving is flushed
   bool m_typeChanged = false;       // the next sample carries the output's new type
   bool m_discontinuity = true;      // the next sample starts the run's stream

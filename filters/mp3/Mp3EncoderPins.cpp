@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "filters/kit/BytePosition.h"
 #include "filters/kit/MediaType.h"
 #include "filters/mp3/Mp3MediaType.h"
 
@@ -66,6 +67,17 @@ HRESULT CMp3OutputPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROP
   HRESULT hr = allocator->SetProperties(&request, &actual);
   if (FAILED(hr)) return hr;
   return actual.cbBuffer > 0 && actual.cBuffers > 0 ? S_OK : E_FAIL;
+}
+
+HRESULT CMp3OutputPin::CompleteConnect(IPin* peer) {
+  HRESULT hr = CBaseOutputPin::CompleteConnect(peer);
+  if (SUCCEEDED(hr)) m_writerTakesPositions = AnnounceBytePositions(this, peer);
+  return hr;
+}
+
+void CMp3OutputPin::BreakConnect() {
+  m_writerTakesPositions = false;
+  CBaseOutputPin::BreakConnect();
 }
 
 bool CMp3OutputPin::ChangeType(const CMediaType& type) {

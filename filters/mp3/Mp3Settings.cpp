@@ -38,7 +38,7 @@ unsigned NearestMpegBitRate(unsigned kbps, unsigned sampleRate) {
 }  // namespace
 
 bool IsEncodablePcm(const PcmFormat& format) {
-  return format.IsSupported() && format.sampleRate >= 8000 && format.sampleRate <= 48000;
+  return format.IsSupported() && format.sampleRate >= 8000 && format.sampleRate <= 96000;
 }
 
 Mp3Settings UsableSettings(const Mp3Settings& wanted, unsigned inputRate) {

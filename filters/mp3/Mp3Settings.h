@@ -6,7 +6,8 @@
 
 #include "filters/PcmFormat.h"
 
-// 8 or 16 bits, mono or stereo, 8000 to 48000 samples per second.
+// 8 or 16 bits, mono or stereo, 8000 to 96000 samples per second: libmp3lame resamples any
+// of them to the output rate.
 bool IsEncodablePcm(const PcmFormat& format);
 
 struct Mp3Settings {

@@ -45,7 +45,20 @@ const REGFILTER2 kWaveDestRegistration = [] {
 
 HRESULT CreateWaveDest(REFIID iid, void** out) { return CreateComObject<CWaveDest>(iid, out); }
 
-CWaveDestInputPin::CWaveDestInputPin(CWaveDest& owner) : CBaseInputPin(owner, L"In"), m_owner(owner) {}
+CWaveDestInputPin::CWaveDestInputPin(CWaveDest& owner) : CWithInterfaces(owner, L"In"), m_owner(owner) {}
+
+void CWaveDestInputPin::BreakConnect() {
+  m_peerStampsPositions = false;
+  CBaseInputPin::BreakConnect();
+}
+
+STDMETHODIMP CWaveDestInputPin::UseBytePositions(IPin* from) {
+  CAutoLock lock(m_filter.FilterLock());
+  if (!from || from != Peer()) return VFW_E_NOT_CONNECTED;
+  if (!m_filter.IsStopped()) return VFW_E_NOT_STOPPED;
+  m_peerStampsPositions = true;
+  return S_OK;
+}
 
 HRESULT CWaveDestInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
   PcmFormat format;
@@ -114,6 +127,7 @@ bool CWaveDest::IsMpegAudio(const AM_MEDIA_TYPE& type) {
 
 HRESULT CWaveDest::OnStartStreaming() {
   m_pcm = m_input.IsConnected() && PcmFormatOf(m_input.ConnectionType(), m_format);
+  m_positioned = m_input.PeerStampsPositions();
   m_dataBytes = 0;
   m_end = 0;
   m_failure = S_OK;
@@ -138,16 +152,27 @@ HRESULT CWaveDest::Receive(IMediaSample* sample) {
   long length = sample->GetActualDataLength();
   if (length <= 0) return S_OK;
   if (m_pcm) {
-    hr = Write(kWaveHeaderSize + m_dataBytes, data, length);
-    if (FAILED(hr)) return Fail(hr);
-    m_dataBytes += static_cast<uint64_t>(length);
-    hr = WriteHeader();
+    hr = WriteSamples(data, length);
   } else {
     LONGLONG position = 0;
-    uint64_t offset = GetBytePosition(sample, position) && position >= 0 ? static_cast<uint64_t>(position) : m_end;
-    hr = Write(offset, data, length);
+    const bool placed = m_positioned && GetBytePosition(sample, position) && position >= 0;
+    hr = Write(placed ? static_cast<uint64_t>(position) : m_end, data, length);
   }
   return FAILED(hr) ? Fail(hr) : S_OK;
+}
+
+// Each step leaves a complete file: the header, written last, never counts bytes that are
+// not there yet, and the next samples go over the pad byte.
+HRESULT CWaveDest::WriteSamples(const BYTE* data, long length) {
+  HRESULT hr = Write(kWaveHeaderSize + m_dataBytes, data, length);
+  if (FAILED(hr)) return hr;
+  m_dataBytes += static_cast<uint64_t>(length);
+  if (m_dataBytes % 2 != 0) {
+    const BYTE pad = 0;
+    hr = Write(kWaveHeaderSize + m_dataBytes, &pad, 1);
+    if (FAILED(hr)) return hr;
+  }
+  return WriteHeader();
 }
 
 HRESULT CWaveDest::EndOfStream() {

@@ -7,8 +7,11 @@
 // PCM becomes a WAV file (WaveHeader.h) whose header is rewritten at offset 0 after every
 // data sample, when the graph leaves Running and at end of stream: a graph is stopped
 // downstream first, so the File Writer has closed the file before this filter hears of the
-// stop, and the file must be complete at every moment. MPEG audio becomes the raw frame
-// stream (an .mp3 file); an encoder rewrites bytes it wrote before through BytePosition.h.
+// stop, and the file must be complete at every moment. An odd number of data bytes is
+// followed by the pad byte RIFF requires, counted in the RIFF size but not in the data's.
+// MPEG audio becomes the raw frame stream (an .mp3 file), in arrival order; an encoder that
+// announced byte positions (BytePosition.h) places its samples, and so rewrites bytes it
+// wrote before.
 #include <windows.h>
 #include <strmif.h>
 
@@ -17,6 +20,7 @@
 #include "filters/FilterClassIds.h"
 #include "filters/kit/BaseFilter.h"
 #include "filters/kit/BasePin.h"
+#include "filters/kit/BytePosition.h"
 #include "filters/wavdest/WaveHeader.h"
 
 extern const wchar_t kWaveDestName[];
@@ -26,18 +30,25 @@ HRESULT CreateWaveDest(REFIID iid, void** out);
 
 class CWaveDest;
 
-class CWaveDestInputPin : public CBaseInputPin {
+class CWaveDestInputPin : public CWithInterfaces<CBaseInputPin, IBytePositionSink> {
  public:
   explicit CWaveDestInputPin(CWaveDest& owner);
 
   HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
+  void BreakConnect() override;
   HRESULT OnReceive(IMediaSample* sample) override;
   HRESULT OnEndOfStream() override;
   void OnBeginFlush() override;
   void OnEndFlush() override;
 
+  // IBytePositionSink: taken while stopped, from the connected peer only.
+  STDMETHODIMP UseBytePositions(IPin* from) override;
+  // The peer announced byte positions (filter lock).
+  bool PeerStampsPositions() const { return m_peerStampsPositions; }
+
  private:
   CWaveDest& m_owner;
+  bool m_peerStampsPositions = false;
 };
 
 class CWaveDestOutputPin : public CBaseOutputPin {
@@ -70,6 +81,8 @@ class CWaveDest : public CBaseFilter {
   // Hands bytes to the File Writer at that offset, in as many samples as they need.
   HRESULT Write(uint64_t offset, const BYTE* data, long length);
   HRESULT WriteHeader();
+  // The PCM data that arrived, with its pad byte after an odd count, then the header.
+  HRESULT WriteSamples(const BYTE* data, long length);
   // Reports the first failure to the graph once and returns it.
   HRESULT Fail(HRESULT hr);
 
@@ -77,6 +90,7 @@ class CWaveDest : public CBaseFilter {
   CWaveDestOutputPin m_output;
   // Stream state, under the streaming lock.
   bool m_pcm = false;
+  bool m_positioned = false;  // MPEG samples go where their byte positions say
   PcmFormat m_format;
   uint64_t m_dataBytes = 0;
   uint64_t m_end = 0;  // one past the furthest byte written

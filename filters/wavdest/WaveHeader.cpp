@@ -39,7 +39,7 @@ class CHeaderWriter {
 WaveHeader MakeWaveHeader(const PcmFormat& format, uint64_t dataBytes) {
   WaveHeader header{};
   CHeaderWriter out(header);
-  const uint64_t riffSize = kWaveHeaderSize - 8 + dataBytes;
+  const uint64_t riffSize = kWaveHeaderSize - 8 + dataBytes + dataBytes % 2;
   const bool large = riffSize > kMax32;
 
   out.Tag(large ? "RF64" : "RIFF");

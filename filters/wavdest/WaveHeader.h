@@ -7,6 +7,7 @@
 //      the 32-bit sizes can become RF64 without moving its samples
 //   48 "fmt " 16: PCM format
 //   72 "data" size
+// then the samples, and a pad byte after an odd number of them, which the RIFF size counts.
 // Up to 4 GiB this is a standard RIFF WAVE file (readers skip the JUNK chunk). Beyond it,
 // the header becomes the 64-bit form (RF64): "RF64", the JUNK chunk becomes "ds64" with the
 // RIFF size, data size and sample count, and both 32-bit sizes read 0xFFFFFFFF. sox and

@@ -2,13 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
+#include "app/AtomicFile.h"
+#include "support/ImmutablePath.h"
 #include "support/TempDir.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -157,6 +166,16 @@ TEST(SettingsStore, LoadWithoutPathFails) {
   EXPECT_FALSE(store.Load(nullptr));
 }
 
+// The names in a folder, sorted.
+std::vector<std::string> FolderContents(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 TEST(SettingsStore, SaveReplacesTheOldFileWhole) {
   TempDir dir;
   const std::string path = dir.File("Sondrel.cfg");
@@ -165,20 +184,41 @@ TEST(SettingsStore, SaveReplacesTheOldFileWhole) {
   store.Load(path.c_str());
   store.Save(path.c_str());
   EXPECT_EQ(ReadWholeFile(path), kDefaultFile);
-  EXPECT_FALSE(FileExists(path + ".new"));
+  EXPECT_EQ(FolderContents(dir), std::vector<std::string>{"Sondrel.cfg"}) << "no temporary file is left";
 }
 
-TEST(SettingsStore, SaveThatCannotCreateItsFileLeavesTheOldOne) {
+TEST(SettingsStore, SaveThatCannotCreateItsTemporaryFileWritesInPlace) {
+  TempDir dir;
+  const std::string path = dir.File("Sondrel.cfg");
+  WriteWholeFile(path, "Channels: 2\n" + std::string(5000, 'o'));
+  // A folder in the way of the temporary file, as in a folder that takes no new file.
+  std::filesystem::create_directory(TemporaryPathFor(path));
+  CSettingsStore store;
+  store.Load(path.c_str());
+  store.SetUInt(FileCount, 5);
+  EXPECT_TRUE(store.Save(path.c_str()));
+  std::string expected = kDefaultFile;
+  expected.replace(expected.find("Channels: 1"), 11, "Channels: 2");
+  expected.replace(expected.find("FileCount: 1"), 12, "FileCount: 5");
+  EXPECT_EQ(ReadWholeFile(path), expected) << "overwritten and cut to its new length";
+}
+
+TEST(SettingsStore, SaveWhereNothingCanBeWrittenLeavesTheOldFile) {
   TempDir dir;
   const std::string path = dir.File("Sondrel.cfg");
   WriteWholeFile(path, "Channels: 2\n");
-  // A folder in the way of the temporary file: nothing can be written beside the old file.
-  std::filesystem::create_directory(path + ".new");
   CSettingsStore store;
   store.Load(path.c_str());
   store.SetUInt(Channels, 1);
-  EXPECT_TRUE(store.Save(path.c_str()));
+  {
+    // The folder takes no temporary file and the file itself takes no write.
+    ImmutablePath file(path);
+    ImmutablePath folder(dir.path());
+    ASSERT_TRUE(file.set() && folder.set()) << file.error() << folder.error();
+    EXPECT_TRUE(store.Save(path.c_str()));
+  }
   EXPECT_EQ(ReadWholeFile(path), "Channels: 2\n");
+  EXPECT_EQ(FolderContents(dir), std::vector<std::string>{"Sondrel.cfg"});
 }
 
 #ifndef _WIN32
@@ -187,12 +227,131 @@ TEST(SettingsStore, DiskFullWhileSavingLeavesTheOldFile) {
   const std::string path = dir.File("Sondrel.cfg");
   WriteWholeFile(path, "Channels: 2\n");
   // Every write to /dev/full fails with ENOSPC, as on a full disk.
-  ASSERT_EQ(symlink("/dev/full", (path + ".new").c_str()), 0);
+  ASSERT_EQ(symlink("/dev/full", TemporaryPathFor(path).c_str()), 0);
   CSettingsStore store;
   store.Load(path.c_str());
   EXPECT_TRUE(store.Save(path.c_str()));
   EXPECT_EQ(ReadWholeFile(path), "Channels: 2\n");
-  EXPECT_FALSE(std::filesystem::is_symlink(path + ".new"));
+  EXPECT_EQ(FolderContents(dir), std::vector<std::string>{"Sondrel.cfg"});
+}
+#endif
+
+// Two instances that end at the same moment save at the same moment. Each saves its own
+// settings (of different lengths) many times over, in a process of its own; every save must
+// land whole, and the file is then one instance's settings, never a mixture.
+const char kSaverPathVariable[] = "SONDREL_SAVER_PATH";
+const char kSaverWhichVariable[] = "SONDREL_SAVER_WHICH";
+constexpr int kSaves = 150;
+
+std::string SaverContent(int which) { return "FileTemplate: " + std::string(which == 0 ? 40 : 4000, 'a' + which) + "\r\n"; }
+
+// The saves of one instance; the number that failed.
+int SaveRepeatedly(const std::string& path, int which) {
+  int failed = 0;
+  for (int i = 0; i < kSaves; ++i) failed += WriteFileReplacing(path, SaverContent(which)) ? 0 : 1;
+  return failed;
+}
+
+#ifdef _WIN32
+// Run by TwoInstancesSavingAtOnceNeverGarbleTheFile in processes of its own.
+TEST(SettingsSaver, DISABLED_SavesRepeatedly) {
+  const char* path = std::getenv(kSaverPathVariable);
+  const char* which = std::getenv(kSaverWhichVariable);
+  ASSERT_TRUE(path && which);
+  EXPECT_EQ(SaveRepeatedly(path, std::atoi(which)), 0);
+}
+
+class SaverProcess {
+ public:
+  SaverProcess(const std::string& path, int which) {
+    ::SetEnvironmentVariableA(kSaverPathVariable, path.c_str());
+    ::SetEnvironmentVariableA(kSaverWhichVariable, std::to_string(which).c_str());
+    char exe[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string command = std::string("\"") + exe + "\" --gtest_also_run_disabled_tests --gtest_filter=SettingsSaver.*";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_process)) {
+      m_process = PROCESS_INFORMATION{};
+    }
+  }
+  // The process's exit code once it has ended; -1 if it never started or did not end.
+  int Wait() {
+    if (!m_process.hProcess) return -1;
+    DWORD code = DWORD(-1);
+    if (::WaitForSingleObject(m_process.hProcess, 60000) == WAIT_OBJECT_0) ::GetExitCodeProcess(m_process.hProcess, &code);
+    ::CloseHandle(m_process.hThread);
+    ::CloseHandle(m_process.hProcess);
+    m_process = PROCESS_INFORMATION{};
+    return int(code);
+  }
+  ~SaverProcess() {
+    if (m_process.hProcess) Wait();
+  }
+
+ private:
+  PROCESS_INFORMATION m_process{};
+};
+#else
+class SaverProcess {
+ public:
+  SaverProcess(const std::string& path, int which) : m_child(fork()) {
+    if (m_child == 0) _exit(SaveRepeatedly(path, which));
+  }
+  int Wait() {
+    int status = 0;
+    if (m_child <= 0 || waitpid(m_child, &status, 0) != m_child) return -1;
+    m_child = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  ~SaverProcess() {
+    if (m_child > 0) Wait();
+  }
+
+ private:
+  pid_t m_child;
+};
+#endif
+
+TEST(SettingsStore, TwoInstancesSavingAtOnceNeverGarbleTheFile) {
+  TempDir dir;
+  const std::string path = dir.File("Sondrel.cfg");
+  SaverProcess first(path, 0);
+  SaverProcess second(path, 1);
+  EXPECT_EQ(first.Wait(), 0) << "saves that did not land";
+  EXPECT_EQ(second.Wait(), 0) << "saves that did not land";
+  const std::string saved = ReadWholeFile(path);
+  EXPECT_TRUE(saved == SaverContent(0) || saved == SaverContent(1)) << saved.size() << " bytes";
+  EXPECT_EQ(FolderContents(dir), std::vector<std::string>{"Sondrel.cfg"});
+}
+
+#ifndef _WIN32
+// The peak memory of this process so far, in KiB.
+long PeakMemoryKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+TEST(SettingsStore, EndlessLineIsCutWithoutBeingHeldInMemory) {
+  TempDir dir;
+  const std::string path = dir.File("Sondrel.cfg");
+  constexpr size_t kLineBytes = size_t(64) << 20;
+  {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("FileTemplate: ", file);
+    const std::string block(1 << 20, 'x');
+    for (size_t written = 0; written < kLineBytes; written += block.size()) std::fwrite(block.data(), 1, block.size(), file);
+    std::fputs("\nChannels: 2", file);
+    ASSERT_EQ(std::fclose(file), 0);
+  }
+  const long before = PeakMemoryKiB();
+  CSettingsStore store;
+  ASSERT_TRUE(store.Load(path.c_str()));
+  EXPECT_LT(PeakMemoryKiB() - before, 8 * 1024) << "KiB more at the peak for a line of 64 MiB";
+  EXPECT_EQ(store.GetString(FileTemplate), std::string(255, 'x'));
+  EXPECT_EQ(store.GetUInt(Channels), 2u) << "the next line is read as a line of its own";
 }
 #endif
 

@@ -198,6 +198,40 @@ TEST_F(MainDialogTest, ControlsWriteTheirSettingsAtOnce) {
   EXPECT_EQ(Settings().GetUInt(FileCount), 1u);
 }
 
+// "AudioVolume: -5" in a hand-edited file reads back as 2147483647.
+TEST_F(MainDialogTest, OutOfRangeVolumeIsShownAndRecordedAsAtMost100) {
+  Settings().SetUInt(AudioVolume, 4294967291u);
+  ASSERT_EQ(Settings().GetUInt(AudioVolume), 2147483647u);
+  env.capture.SetLine(MainDevice, 0, true, 0.5);
+  Open();
+  EXPECT_EQ(Text(IDC_VOLUME_LABEL), "100%");
+  EXPECT_EQ(::SendMessageA(Item(IDC_VOLUME), TBM_GETPOS, 0, 0), 0) << "the slider's top";
+  Click(IDC_RECORD);
+  ExpectControlsFor(Recording);
+  Click(IDC_RECORD);
+  const TestDeviceState device = env.capture.State(MainDevice);
+  EXPECT_EQ(device.lines[0].levelCalls, 1u) << "the mixer refused the level";
+  EXPECT_DOUBLE_EQ(device.lines[0].level, 1.0);
+}
+
+// Delete and cut work in the name edit; a format chosen after that still takes effect.
+TEST_F(MainDialogTest, FormatChangeTakesEffectAfterTheNameWasDeleted) {
+  Open();
+  ASSERT_EQ(Text(IDC_FILENAME), Name(1));
+  ::SendMessageA(Item(IDC_FILENAME), EM_SETSEL, 0, -1);
+  ::SendMessageA(Item(IDC_FILENAME), WM_KEYDOWN, VK_DELETE, 0);
+  ASSERT_EQ(Text(IDC_FILENAME), "");
+  Select(IDC_FORMAT, 1);
+  EXPECT_EQ(Settings().GetUInt(FileFormat), 1u);
+  EXPECT_EQ(Text(IDC_FILENAME), Name(1, ".wav"));
+  ::SendMessageA(Item(IDC_FILENAME), EM_SETSEL, 0, -1);
+  ::SendMessageA(Item(IDC_FILENAME), WM_CUT, 0, 0);
+  ASSERT_EQ(Text(IDC_FILENAME), "");
+  Select(IDC_FORMAT, 0);
+  EXPECT_EQ(Settings().GetUInt(FileFormat), 0u);
+  EXPECT_EQ(Text(IDC_FILENAME), Name(1));
+}
+
 // Answers the save-as dialog with a file name, as a user typing it and pressing Save.
 class SaveAsAnswer {
  public:

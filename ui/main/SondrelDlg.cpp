@@ -1,5 +1,6 @@
 #include "ui/main/SondrelDlg.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/ModuleDirectory.h"
@@ -91,9 +92,11 @@ BOOL CSondrelDlg::OnInitDialog() {
 
   m_volumeSlider.SetRange(0, 100, FALSE);
   m_volumeSlider.SetTicFreq(10);
-  m_volumeSlider.SetPos(100 - static_cast<int>(settings.GetUInt(AudioVolume)));
+  // A hand-edited file may hold anything: the slider and the label show it within 0..100.
+  const int volume = static_cast<int>(std::min<uint32_t>(settings.GetUInt(AudioVolume), 100));
+  m_volumeSlider.SetPos(100 - volume);
   char percent[16];
-  std::snprintf(percent, sizeof percent, "%d%%", static_cast<int>(settings.GetUInt(AudioVolume)));
+  std::snprintf(percent, sizeof percent, "%d%%", volume);
   SetDlgItemText(IDC_VOLUME_LABEL, percent);
 
   m_addNumbers = settings.GetBool(AddSeqNum);

@@ -20,8 +20,9 @@ void OpenWithShell(HWND owner, const std::string& target) {
 }
 }  // namespace
 
+// Also with the name edit emptied (Delete and cut work in it): the format always takes
+// effect, and the edit shows the current name again.
 void CSondrelDlg::OnFormatChanged() {
-  if (m_fileNameEdit.GetWindowText().empty()) return;
   const int format = m_formatCombo.GetCurSel();
   m_outputFileName.SetExtension(format != 0 ? ".wav" : ".mp3");
   UpdateFileName(false);

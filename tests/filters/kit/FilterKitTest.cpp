@@ -6,8 +6,10 @@
 #include <uuids.h>
 #include <vfwmsgs.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "filters/kit/BaseFilter.h"
@@ -48,8 +50,9 @@ class CFakeSource : public CBaseFilter {
   int GetPinCount() override { return 1; }
   CBasePin* GetPin(int index) override { return index == 0 ? &output : nullptr; }
 
-  // Delivers bytes as one sample, as a streaming thread of this filter would.
-  HRESULT Send(const std::string& bytes) {
+  // Delivers bytes as one sample, as a streaming thread of this filter would, carrying
+  // `type` if one is given.
+  HRESULT Send(const std::string& bytes, const AM_MEDIA_TYPE* type = nullptr) {
     CComPtr<IMediaSample> sample;
     HRESULT hr = output.GetDeliveryBuffer(sample);
     if (FAILED(hr)) return hr;
@@ -57,6 +60,7 @@ class CFakeSource : public CBaseFilter {
     sample->GetPointer(&data);
     std::memcpy(data, bytes.data(), bytes.size());
     sample->SetActualDataLength(static_cast<long>(bytes.size()));
+    if (type) sample->SetMediaType(const_cast<AM_MEDIA_TYPE*>(type));
     return output.Deliver(sample.Get());
   }
 
@@ -70,6 +74,7 @@ class CFakeInputPin : public CBaseInputPin {
   CFakeInputPin(CBaseFilter& filter, std::string& received, std::vector<std::string>& events)
       : CBaseInputPin(filter, L"In"), m_received(received), m_events(events) {}
   HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override {
+    ++checks;
     return type.majortype == MEDIATYPE_Audio ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
   }
   HRESULT OnReceive(IMediaSample* sample) override {
@@ -82,6 +87,8 @@ class CFakeInputPin : public CBaseInputPin {
     m_events.push_back("end of stream");
     return S_OK;
   }
+
+  std::atomic<int> checks{0};
 
  private:
   std::string& m_received;
@@ -177,6 +184,7 @@ TEST_F(FilterKit, EnumeratesAndFindsPins) {
   ASSERT_EQ(sink->EnumPins(pins.Put()), S_OK);
   IPin* fetched[2] = {};
   ULONG count = 0;
+  EXPECT_EQ(pins->Next(2, fetched, nullptr), E_INVALIDARG) << "more than one without a count";
   EXPECT_EQ(pins->Next(2, fetched, &count), S_FALSE);
   ASSERT_EQ(count, 1u);
   EXPECT_EQ(fetched[0], static_cast<IPin*>(&sink->input));
@@ -187,6 +195,14 @@ TEST_F(FilterKit, EnumeratesAndFindsPins) {
   ASSERT_EQ(pins->Clone(clone.Put()), S_OK);
   CComPtr<IPin> first;
   EXPECT_EQ(clone->Next(1, first.Put(), nullptr), S_OK);
+  // Skipping past the end leaves the position as it was, as on Windows.
+  EXPECT_EQ(pins->Skip(2), S_FALSE);
+  EXPECT_EQ(pins->Skip(1), S_OK);
+  EXPECT_EQ(pins->Skip(1), S_FALSE);
+  EXPECT_EQ(pins->Reset(), S_OK);
+  EXPECT_EQ(pins->Skip(2), S_FALSE);
+  CComPtr<IPin> again;
+  EXPECT_EQ(pins->Next(1, again.Put(), nullptr), S_OK);
 
   CComPtr<IPin> found;
   EXPECT_EQ(sink->FindPin(L"In", found.Put()), S_OK);
@@ -228,11 +244,20 @@ TEST_F(FilterKit, ConnectsDirectlyAndRefusesWhatItCannotTake) {
 
   CComPtr<IEnumMediaTypes> types;
   ASSERT_EQ(source->output.EnumMediaTypes(types.Put()), S_OK);
-  AM_MEDIA_TYPE* offered = nullptr;
-  ASSERT_EQ(types->Next(1, &offered, nullptr), S_OK);
-  EXPECT_TRUE(SameMediaType(*offered, PcmMediaType(kFormat)));
-  DeleteMediaType(offered);
-  EXPECT_EQ(types->Next(1, &offered, nullptr), S_FALSE);
+  AM_MEDIA_TYPE* offered[2] = {};
+  EXPECT_EQ(types->Next(2, offered, nullptr), E_INVALIDARG) << "more than one without a count";
+  ASSERT_EQ(types->Next(1, offered, nullptr), S_OK);
+  EXPECT_TRUE(SameMediaType(*offered[0], PcmMediaType(kFormat)));
+  DeleteMediaType(offered[0]);
+  EXPECT_EQ(types->Next(1, offered, nullptr), S_FALSE);
+  // Unlike the pins, skipping past the last type moves to the end, as on Windows.
+  EXPECT_EQ(types->Reset(), S_OK);
+  EXPECT_EQ(types->Skip(2), S_FALSE);
+  EXPECT_EQ(types->Skip(1), S_FALSE);
+  EXPECT_EQ(types->Next(1, offered, nullptr), S_FALSE);
+  EXPECT_EQ(types->Reset(), S_OK);
+  EXPECT_EQ(types->Skip(1), S_OK);
+  EXPECT_EQ(types->Skip(1), S_FALSE);
 }
 
 TEST_F(FilterKit, StreamsThroughStateChangesFlushAndEndOfStream) {
@@ -265,6 +290,39 @@ TEST_F(FilterKit, StreamsThroughStateChangesFlushAndEndOfStream) {
   EXPECT_EQ(source->Send("stopped"), VFW_E_NOT_COMMITTED);
   EXPECT_EQ(sink->input.Disconnect(), S_OK);
   EXPECT_EQ(sink->input.Disconnect(), S_FALSE);
+}
+
+// A sample may bring a new media type: the streaming thread replaces the connection's type
+// under the filter lock, which ConnectionMediaType copies under, and only when it differs.
+TEST_F(FilterKit, SampleTypesReplaceTheConnectionTypeUnderTheFilterLockOnlyWhenNew) {
+  JoinGraph();
+  ASSERT_EQ(graph->ConnectDirect(&source->output, &sink->input, nullptr), S_OK);
+  CComPtr<IMediaControl> control;
+  ASSERT_EQ(graph.As(control), S_OK);
+  ASSERT_GE(control->Run(), 0);
+
+  const CMediaType same = PcmMediaType(kFormat);
+  const int checksBefore = sink->input.checks;
+  EXPECT_EQ(source->Send("a", &same), S_OK);
+  EXPECT_EQ(sink->input.checks, checksBefore) << "the connection's own type is taken as it is";
+
+  const CMediaType changed = PcmMediaType(MakePcmFormat(22050, 2, 16));
+  std::atomic<bool> delivered{false};
+  std::thread streaming;
+  {
+    CAutoLock lock(sink->FilterLock());
+    streaming = std::thread([&] {
+      source->Send("b", &changed);
+      delivered = true;
+    });
+    ::Sleep(200);
+    EXPECT_FALSE(delivered) << "the type was replaced without the filter lock";
+    EXPECT_TRUE(SameMediaType(sink->input.ConnectionType(), same));
+  }
+  streaming.join();
+  EXPECT_TRUE(SameMediaType(sink->input.ConnectionType(), changed));
+  EXPECT_EQ(sink->received, "ab");
+  ASSERT_GE(control->Stop(), 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "filters/mp3/Mp3EncoderFilter.h"
 
 #include <control.h>
+#include <evcode.h>
 #include <gtest/gtest.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
@@ -152,8 +153,8 @@ TEST(LameMp3Filter, SourceFormatIsKnownOnlyWhileTheInputIsConnected) {
 
 TEST(LameMp3Filter, RefusesInputItCannotEncode) {
   ComApartment com;
-  for (const WAVEFORMATEX& format : {MakePcmFormat(44100, 2, 24), MakePcmFormat(96000, 2, 16),
-                                     MakePcmFormat(44100, 6, 16)}) {
+  for (const WAVEFORMATEX& format : {MakePcmFormat(44100, 2, 24), MakePcmFormat(7999, 1, 16),
+                                     MakePcmFormat(96001, 2, 16), MakePcmFormat(44100, 6, 16)}) {
     EncoderGraph g(format);
     EXPECT_TRUE(FAILED(g.ConnectInput())) << format.nSamplesPerSec << " Hz, " << format.nChannels << " channels, "
                                           << format.wBitsPerSample << " bits";
@@ -292,6 +293,69 @@ TEST(LameMp3Filter, TagIsRenewedAsTheRecordingGrows) {
   size_t renewals = 0;
   for (const SinkSample& sample : g.sink->Samples()) renewals += sample.position == 0 && !sample.timed;
   EXPECT_EQ(renewals, 3u) << "once a second";
+}
+
+TEST(LameMp3Filter, RecordsFromA96kHzSourceAsItIsOrAtTheFormatSetLater) {
+  // A capture pin connects with its default format before the recorder sets its own.
+  ComApartment com;
+  TempDir dir;
+  const struct {
+    const char* what;
+    DWORD laterRate;  // 0: none set
+    unsigned fileRate;
+  } cases[] = {
+      {"96000 Hz encoded at the nearest MPEG rate", 0, 48000},
+      {"connected at 96000 Hz, recorded at the 44100 Hz set afterwards", 44100, 44100},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EncoderGraph g(MakePcmFormat(96000, 2, 16));
+    ASSERT_EQ(g.Connect(), S_OK);
+    if (c.laterRate) {
+      g.format = MakePcmFormat(c.laterRate, 2, 16);
+      g.source->SetFormat(g.format);
+      ASSERT_EQ(ComQuery<IFilterGraph2>(g.graph.Get())->ReconnectEx(g.source->GetPin(0), nullptr), S_OK);
+    }
+    Configure(g.properties.Get(), {"", g.format, 0, 128, 0, 0, 0, 5, c.fileRate, 128});
+    ASSERT_EQ(g.RunFor(2.0), S_OK);
+    ASSERT_EQ(g.control->Stop(), S_OK);
+    const DecodedAudio audio = g.Decode(dir.File("high.mp3"));
+    ASSERT_EQ(audio.error, "");
+    EXPECT_EQ(audio.sampleRate, c.fileRate);
+    EXPECT_NEAR(double(audio.samples.size()), 2.0 * c.fileRate, 1152);
+    EXPECT_NEAR(ToneFrequency(audio.samples, audio.sampleRate), kToneHz, kToneHz / 100);
+  }
+}
+
+// The EC_ERRORABORT events the graph holds now.
+int AbortEvents(IMediaEventEx* events) {
+  int aborts = 0;
+  long code = 0;
+  LONG_PTR first = 0, second = 0;
+  while (events->GetEvent(&code, &first, &second, 0) == S_OK) {
+    aborts += code == EC_ERRORABORT;
+    events->FreeEventParams(code, first, second);
+  }
+  return aborts;
+}
+
+TEST(LameMp3Filter, AFailureInsideTheEncoderIsReportedOnceAndEndsTheRun) {
+  // Otherwise the window would go on saying "Recording" while nothing is written.
+  ComApartment com;
+  EncoderGraph g(MakePcmFormat(44100, 2, 16));
+  ASSERT_EQ(g.Connect(), S_OK);
+  CComPtr<IMediaEventEx> events;
+  ASSERT_EQ(g.graph->QueryInterface(IID_IMediaEventEx, events.PutVoid()), S_OK);
+  ASSERT_EQ(g.RunFor(0.5), S_OK);
+  EXPECT_EQ(AbortEvents(events.Get()), 0);
+  EXPECT_TRUE(FAILED(g.source->PushUnreadable()));
+  EXPECT_TRUE(FAILED(g.source->PushUnreadable()));
+  EXPECT_TRUE(FAILED(g.Push(0.2))) << "nothing more is encoded in this run";
+  EXPECT_EQ(AbortEvents(events.Get()), 1);
+
+  ASSERT_EQ(g.control->Stop(), S_OK);
+  ASSERT_EQ(g.RunFor(0.5), S_OK) << "the next run starts afresh";
+  EXPECT_EQ(AbortEvents(events.Get()), 0);
 }
 
 // The rate and channels of a pin's connection.

@@ -73,6 +73,8 @@ const EncodeCase kEncodeCases[] = {
     {"11025 Hz stereo 8-bit, 160 kbit/s lowered to 64", {2, 11025, 8}, {11025, false, 160, 8, 160, 4, 9}, 11025,
      64},
     {"48000 Hz stereo, variable 32-320", {2, 48000, 16}, {48000, true, 128, 32, 320, 2, 5}, 48000, 0},
+    {"96000 Hz stereo resampled to 48000, 192 kbit/s", {2, 96000, 16}, {96000, false, 192, 32, 320, 4, 5}, 48000,
+     192},
     {"44100 Hz mono, variable with the minimum above the maximum", {1, 44100, 16}, {44100, true, 128, 256, 96, 4, 5},
      44100, 0},
     {"22050 Hz stereo 8-bit, variable 8-64", {2, 22050, 8}, {22050, true, 128, 8, 64, 9, 7}, 22050, 0},
@@ -195,6 +197,29 @@ TEST(Mp3Encoder, RefusesWhatIsNotEncodablePcm) {
   EXPECT_FALSE(encoder.Encode(pcm, sizeof pcm, out));
   EXPECT_FALSE(encoder.Flush(out));
   EXPECT_TRUE(encoder.TagFrame().empty());
+}
+
+// For a writer that cannot put a renewed tag in place: nothing but audio frames.
+TEST(Mp3Encoder, WithoutTagFrameTheStreamIsOnlyAudioFrames) {
+  TempDir dir;
+  const PcmFormat format{1, 22050, 16};
+  CMp3Encoder encoder;
+  ASSERT_TRUE(encoder.Start(format, {}, false));
+  Mp3Stream stream;
+  EncodeInBlocks(encoder, Tone(format, 1.0), TenthOfASecond(format), stream);
+  std::vector<uint8_t> out;
+  ASSERT_TRUE(encoder.Flush(out));
+  stream.Append(out);
+  EXPECT_TRUE(encoder.TagFrame().empty());
+  const std::vector<MpegFrameHeader> frames = MpegFrames(stream.bytes);
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames.back().offset + frames.back().size, stream.bytes.size());
+  EXPECT_EQ(stream.bytes.find("Info"), std::string::npos);
+  EXPECT_EQ(stream.bytes.find("Xing"), std::string::npos);
+  const DecodedAudio audio = Decode(dir, "plain.mp3", stream);
+  ASSERT_EQ(audio.error, "");
+  EXPECT_GE(audio.Seconds(), 1.0);
+  EXPECT_NEAR(ToneFrequency(audio.samples, audio.sampleRate), kToneHz, kToneHz / 100);
 }
 
 TEST(Mp3Encoder, TagPaddingKeepsTheTagsChecksumValid) {

@@ -16,6 +16,8 @@ const UsableCase kUsableCases[] = {
     {"values that exist stay", {44100, false, 128, 32, 320, 4, 5}, 44100, {44100, false, 128, 32, 320, 4, 5}},
     {"no output rate keeps the input's", {0, false, 64, 8, 160, 0, 0}, 22050, {22050, false, 64, 8, 160, 0, 0}},
     {"8000 Hz capture asked for 11025", {11025, false, 32, 8, 64, 4, 5}, 8000, {11025, false, 32, 8, 64, 4, 5}},
+    {"96000 Hz capture encoded at the nearest MPEG rate", {96000, false, 128, 32, 320, 4, 5}, 96000,
+     {48000, false, 128, 32, 320, 4, 5}},
     {"a rate between MPEG rates moves to the nearest", {44000, false, 128, 32, 320, 4, 5}, 44100,
      {44100, false, 128, 32, 320, 4, 5}},
     {"low rates of the dialog's other list raised at 44100", {44100, true, 8, 8, 16, 4, 5}, 44100,
@@ -45,12 +47,13 @@ TEST(Mp3Settings, EveryRequestBecomesTheNearestUsableOne) {
   }
 }
 
-TEST(Mp3Settings, EncodablePcmIs8Or16BitMonoOrStereoAt8000To48000) {
+TEST(Mp3Settings, EncodablePcmIs8Or16BitMonoOrStereoAt8000To96000) {
   EXPECT_TRUE(IsEncodablePcm({1, 8000, 8}));
   EXPECT_TRUE(IsEncodablePcm({2, 48000, 16}));
   EXPECT_TRUE(IsEncodablePcm({2, 37000, 16}));
+  EXPECT_TRUE(IsEncodablePcm({2, 96000, 16}));
   EXPECT_FALSE(IsEncodablePcm({1, 7999, 16}));
-  EXPECT_FALSE(IsEncodablePcm({1, 48001, 16}));
+  EXPECT_FALSE(IsEncodablePcm({1, 96001, 16}));
   EXPECT_FALSE(IsEncodablePcm({3, 44100, 16}));
   EXPECT_FALSE(IsEncodablePcm({0, 44100, 16}));
   EXPECT_FALSE(IsEncodablePcm({2, 44100, 24}));

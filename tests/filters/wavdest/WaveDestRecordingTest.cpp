@@ -24,15 +24,19 @@ std::string CaseName(const testing::TestParamInfo<FormatCase>& info) {
 
 PcmFormat ToPcm(const FormatCase& c) { return PcmFormat{c.channels, c.rate, c.bits}; }
 
-// The file must be exactly the header for its samples followed by the counter signal.
+// The file must be exactly the header for its samples followed by the counter signal, and
+// the pad byte after an odd number of data bytes.
 void ExpectCompleteCounterFile(const std::string& path, const PcmFormat& format, uint64_t frames) {
   std::string bytes = ReadWholeFile(path);
   uint64_t dataBytes = frames * format.BlockAlign();
-  ASSERT_EQ(bytes.size(), kWaveHeaderSize + dataBytes);
+  ASSERT_EQ(bytes.size(), kWaveHeaderSize + dataBytes + dataBytes % 2);
   WaveHeader expected = MakeWaveHeader(format, dataBytes);
   EXPECT_EQ(bytes.substr(0, kWaveHeaderSize), std::string(expected.begin(), expected.end()));
-  std::string data = bytes.substr(kWaveHeaderSize);
+  std::string data = bytes.substr(kWaveHeaderSize, dataBytes);
   EXPECT_EQ(FirstCounterMismatch(format, data), data.size()) << "a sample was lost or repeated";
+  if (dataBytes % 2 != 0) {
+    EXPECT_EQ(bytes.back(), '\0') << "the pad byte";
+  }
 }
 
 class WaveDestFormats : public testing::TestWithParam<FormatCase> {};

@@ -26,10 +26,11 @@ struct SizeCase {
 class WaveHeaderSizes : public testing::TestWithParam<SizeCase> {};
 
 // Sizes are exact up to the 32-bit limit; one byte more and the header is RF64, never a
-// wrapped-around size.
+// wrapped-around size. The RIFF size counts the pad byte after an odd number of data bytes.
 TEST_P(WaveHeaderSizes, AreExactOrSixtyFourBit) {
   const PcmFormat format{2, 44100, 16};
   const uint64_t data = GetParam().dataBytes;
+  const uint64_t riff = kWaveHeaderSize - 8 + data + data % 2;
   WaveHeader h = MakeWaveHeader(format, data);
   EXPECT_EQ(Tag(h, 8), "WAVE");
   EXPECT_EQ(Tag(h, 48), "fmt ");
@@ -40,24 +41,25 @@ TEST_P(WaveHeaderSizes, AreExactOrSixtyFourBit) {
     EXPECT_EQ(Tag(h, 12), "ds64");
     EXPECT_EQ(U32(h, 4), 0xFFFFFFFFu);
     EXPECT_EQ(U32(h, 76), 0xFFFFFFFFu);
-    EXPECT_EQ(U64(h, 20), kWaveHeaderSize - 8 + data);
+    EXPECT_EQ(U64(h, 20), riff);
     EXPECT_EQ(U64(h, 28), data);
     EXPECT_EQ(U64(h, 36), data / 4);
     EXPECT_EQ(U32(h, 44), 0u);
   } else {
     EXPECT_EQ(Tag(h, 0), "RIFF");
     EXPECT_EQ(Tag(h, 12), "JUNK");
-    EXPECT_EQ(U32(h, 4), kWaveHeaderSize - 8 + data);
+    EXPECT_EQ(U32(h, 4), riff);
     EXPECT_EQ(U32(h, 76), data);
     for (size_t i = 20; i < 48; ++i) EXPECT_EQ(h[i], 0) << i;
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Boundaries, WaveHeaderSizes,
-                         testing::Values(SizeCase{0, false}, SizeCase{1001, false},
-                                         SizeCase{k4GiB - 1 - (kWaveHeaderSize - 8), false},
+                         testing::Values(SizeCase{0, false}, SizeCase{1000, false}, SizeCase{1001, false},
+                                         SizeCase{k4GiB - 2 - (kWaveHeaderSize - 8), false},
+                                         SizeCase{k4GiB - 1 - (kWaveHeaderSize - 8), true},  // by its pad byte
                                          SizeCase{k4GiB - (kWaveHeaderSize - 8), true}, SizeCase{k4GiB, true},
-                                         SizeCase{5 * k4GiB + 6, true}));
+                                         SizeCase{5 * k4GiB + 7, true}));
 
 TEST(WaveHeader, DescribesThePcmFormat) {
   struct {
@@ -96,6 +98,7 @@ void WriteSparseWave(const std::string& path, const PcmFormat& format, uint64_t 
   std::fwrite(h.data(), 1, h.size(), file);
   ASSERT_EQ(fseeko(file, static_cast<off_t>(kWaveHeaderSize + dataBytes - tail.size()), SEEK_SET), 0);
   std::fwrite(tail.data(), 1, tail.size(), file);
+  if (dataBytes % 2 != 0) std::fputc(0, file);  // the pad byte
   ASSERT_EQ(std::fclose(file), 0);
 }
 
@@ -115,7 +118,7 @@ TEST(WaveHeaderReaders, SoxAndFfmpegReadBothFormsToTheEnd) {
   struct {
     const char* name;
     uint64_t dataBytes;
-  } cases[] = {{"small.wav", 1000}, {"large.wav", 5 * k4GiB / 4 + 1000}};
+  } cases[] = {{"small.wav", 1000}, {"odd.wav", 1001}, {"large.wav", 5 * k4GiB / 4 + 1001}};
   for (const auto& c : cases) {
     std::string path = folder.File(c.name);
     WriteSparseWave(path, format, c.dataBytes, tail);
