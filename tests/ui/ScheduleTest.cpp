@@ -13,6 +13,7 @@
 
 #include "app/WindowMessages.h"
 #include "scheduler/ScheduleTime.h"
+#include "scheduler/SystemTime.h"
 #include "support/AudioCheck.h"
 #include "support/MessageBoxWatcher.h"
 #include "tests/ui/MainDialogFixture.h"
@@ -31,18 +32,6 @@ ScheduleTime LocalIn(int seconds) {
   const std::tm local = *std::localtime(&when);
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_wday, local.tm_mday, local.tm_hour, local.tm_min,
           local.tm_sec, 0};
-}
-
-SYSTEMTIME ToSystemTime(const ScheduleTime& t) {
-  SYSTEMTIME time{};
-  time.wYear = static_cast<WORD>(t.year);
-  time.wMonth = static_cast<WORD>(t.month);
-  time.wDayOfWeek = static_cast<WORD>(t.dayOfWeek);
-  time.wDay = static_cast<WORD>(t.day);
-  time.wHour = static_cast<WORD>(t.hour);
-  time.wMinute = static_cast<WORD>(t.minute);
-  time.wSecond = static_cast<WORD>(t.second);
-  return time;
 }
 
 SYSTEMTIME PickerTime(HWND timer, int id) {

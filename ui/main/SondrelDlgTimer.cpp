@@ -7,6 +7,7 @@
 #include "app/SondrelApp.h"
 #include "app/WindowMessages.h"
 #include "res/resource.h"
+#include "scheduler/SystemTime.h"
 #include "ui/dialogs/TimerDlg.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/SondrelDlg.h"
@@ -21,20 +22,6 @@ constexpr uint32_t kScheduleStop = 1;
 constexpr DWORD kStartBeepHz = 8000;
 constexpr DWORD kStopBeepHz = 2000;
 constexpr DWORD kBeepMs = 100;
-
-// Only for a time that IsValidScheduleTime accepts: every field then fits its WORD.
-SYSTEMTIME ToSystemTime(const ScheduleTime& t) {
-  SYSTEMTIME time{};
-  time.wYear = static_cast<WORD>(t.year);
-  time.wMonth = static_cast<WORD>(t.month);
-  time.wDayOfWeek = static_cast<WORD>(t.dayOfWeek);
-  time.wDay = static_cast<WORD>(t.day);
-  time.wHour = static_cast<WORD>(t.hour);
-  time.wMinute = static_cast<WORD>(t.minute);
-  time.wSecond = static_cast<WORD>(t.second);
-  time.wMilliseconds = static_cast<WORD>(t.milliseconds);
-  return time;
-}
 
 // A row of the timer dialog: the day from its date picker, the time of day from its time picker.
 ScheduleTime Combine(const SYSTEMTIME& date, const SYSTEMTIME& time) {
