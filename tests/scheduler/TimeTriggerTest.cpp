@@ -149,7 +149,7 @@ TEST_F(TimeTriggerTest, CancelRacingAFiringNeverDeadlocksOrFiresAfterward) {
     // or just before, or just after it would have.
     ASSERT_TRUE(WaitUntil([&] { return !trigger.IsArmed(); }, 2000)) << i;
     ASSERT_TRUE(trigger.Schedule(firings.Target(), LocalTimeIn(i % 3), 0)) << i;
-    for (int spin = 0; spin < (i % 7) * 2000; ++spin) ::YieldProcessor();
+    for (int spin = 0; spin < (i % 7) * 2000; ++spin) YieldProcessor();
     trigger.Cancel();
     EXPECT_FALSE(trigger.IsArmed()) << i;
     const int afterCancel = firings.count;

@@ -17,10 +17,11 @@
 namespace {
 
 constexpr UINT kIconId = 128;
+// The size field of the full ANSI record, without the balloon icon of later shells.
 #ifdef _WIN64
-static_assert(sizeof(NOTIFYICONDATAA) == 528, "the full ANSI record");
+constexpr DWORD kRecordSize = 520;
 #else
-static_assert(sizeof(NOTIFYICONDATAA) == 504, "the full ANSI record");
+constexpr DWORD kRecordSize = 504;
 #endif
 
 class TrayTest : public MainDialogTest {
@@ -74,7 +75,7 @@ class TrayTest : public MainDialogTest {
 
   void ExpectRecord(const SystemCallsRecorder::IconCall& call, DWORD message, UINT flags, int image) {
     EXPECT_EQ(call.message, message);
-    EXPECT_EQ(call.record.cbSize, sizeof(NOTIFYICONDATAA));
+    EXPECT_EQ(call.record.cbSize, kRecordSize);
     EXPECT_EQ(call.record.hWnd, hwnd);
     EXPECT_EQ(call.record.uID, kIconId);
     EXPECT_EQ(call.record.uFlags, flags);
