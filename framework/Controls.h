@@ -84,3 +84,15 @@ class CButton : public CWnd {
   int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
   void SetCheck(int check) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(check)); }
 };
+
+class CDateTimeCtrl : public CWnd {
+ public:
+  // False when the control refuses the time (an all-zero one, for instance).
+  BOOL SetTime(const SYSTEMTIME& time) {
+    return SendMessage(DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time)) != 0;
+  }
+  // GDT_VALID with the time shown, or GDT_NONE when the control shows none.
+  DWORD GetTime(SYSTEMTIME& time) const {
+    return static_cast<DWORD>(SendMessage(DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)));
+  }
+};

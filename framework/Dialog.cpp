@@ -1,5 +1,6 @@
 #include "Dialog.h"
 
+#include "CommonControls.h"
 #include "WinApp.h"
 
 const MessageMap* CDialog::ThisMessageMap() {
@@ -25,8 +26,14 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM, LPARAM lPa
   }
 }
 
+void CDialog::PrepareRun(bool modal) {
+  m_modal = modal;
+  m_ending = false;
+  AfxRegisterDialogControlClasses(AfxGetInstanceHandle(), m_templateId);
+}
+
 INT_PTR CDialog::DoModal() {
-  m_modal = true;
+  PrepareRun(true);
   HWND parent = m_parent ? m_parent->m_hWnd : nullptr;
   const INT_PTR result = ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_templateId), parent,
                                            &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
@@ -36,13 +43,14 @@ INT_PTR CDialog::DoModal() {
 
 bool CDialog::Create(CWnd* parent) {
   if (parent != nullptr) m_parent = parent;
-  m_modal = false;
+  PrepareRun(false);
   return ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_templateId),
                               m_parent ? m_parent->m_hWnd : nullptr, &CDialog::DialogProc,
                               reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
 void CDialog::EndDialog(int result) {
+  m_ending = true;
   if (m_modal) ::EndDialog(m_hWnd, result);
   else ::DestroyWindow(m_hWnd);
 }

@@ -56,6 +56,9 @@ BoxIcon IconOf(HWND box) {
 
 MessageBoxWatcher::MessageBoxWatcher(int answer) : m_answer(answer), m_thread([this] { Watch(); }) {}
 
+MessageBoxWatcher::MessageBoxWatcher(Decide decide)
+    : m_answer(IDOK), m_decide(std::move(decide)), m_thread([this] { Watch(); }) {}
+
 MessageBoxWatcher::~MessageBoxWatcher() {
   m_stop = true;
   m_thread.join();
@@ -82,12 +85,14 @@ void MessageBoxWatcher::Watch() {
       ::EnumChildWindows(box, &CollectButton, reinterpret_cast<LPARAM>(&seen.buttons));
       seen.icon = IconOf(box);
       for (int i = 0; i < 50 && !seen.foreground; ++i, ::Sleep(10)) seen.foreground = ::GetForegroundWindow() == box;
+      size_t index = 0;
       {
         std::lock_guard<std::mutex> hold(m_lock);
+        index = m_seen.size();
         m_seen.push_back(seen);
       }
-      ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(m_answer.load(), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(::GetDlgItem(box, m_answer.load())));
+      const int answer = m_decide ? m_decide(seen, index) : m_answer.load();
+      ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
     }
     ::Sleep(20);
   }

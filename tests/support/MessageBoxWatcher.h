@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,6 +26,11 @@ class MessageBoxWatcher {
  public:
   // Presses `answer` (IDOK, IDYES, IDNO ...) on every box that appears.
   explicit MessageBoxWatcher(int answer = IDOK);
+  // Chooses each box's answer from what it shows and its place in order (0 for the first).
+  // It runs on the watcher's thread while the box is open, so it may act (post a message,
+  // wait for something) before the box is answered; meanwhile no other box is answered.
+  using Decide = std::function<int(const SeenMessageBox& box, size_t index)>;
+  explicit MessageBoxWatcher(Decide decide);
   ~MessageBoxWatcher();
   MessageBoxWatcher(const MessageBoxWatcher&) = delete;
   MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
@@ -36,6 +42,7 @@ class MessageBoxWatcher {
   void Watch();
 
   std::atomic<int> m_answer;
+  Decide m_decide;
   std::atomic<bool> m_stop{false};
   mutable std::mutex m_lock;
   std::vector<SeenMessageBox> m_seen;

@@ -6,6 +6,7 @@
 #include "app/ModuleDirectory.h"
 #include "app/SettingsStore.h"
 #include "app/SondrelApp.h"
+#include "app/WindowMessages.h"
 #include "framework/WinApp.h"
 #include "recorder/CaptureDevices.h"
 #include "res/resource.h"
@@ -20,8 +21,11 @@ CSondrelDlg::CSondrelDlg()
 const MessageMap* CSondrelDlg::GetMessageMap() const {
   using D = CSondrelDlg;
   static constexpr MessageEntry entries[] = {
+      On<WM_SYSCOMMAND, &D::OnSysCommand>(),
       On<WM_PAINT, &D::OnPaint>(),
       On<WM_QUERYDRAGICON, &D::OnQueryDragIcon>(),
+      OnMessage<&D::OnScheduleDue>(WM_SCHEDULE_DUE),
+      OnMessage<&D::OnTrayNotify>(WM_TRAY_NOTIFY),
       OnClicked<&D::OnBrowse>(IDC_BROWSE),
       OnCommandFrom<&D::OnFormatChanged>(IDC_FORMAT, CBN_SELCHANGE),
       OnCommandFrom<&D::OnDeviceChanged>(IDC_DEVICE, CBN_SELCHANGE),
@@ -36,7 +40,11 @@ const MessageMap* CSondrelDlg::GetMessageMap() const {
       OnClicked<&D::OnPlay>(IDC_PLAY),
       OnClicked<&D::OnOverwritePromptClicked>(IDC_OVERWRITE_PROMPT),
       OnClicked<&D::OnPlus>(IDC_PLUS),
+      OnClicked<&D::OnTimerButton>(IDC_TIMER),
+      On<WM_TIMER, &D::OnTimer>(),
+      On<WM_NCLBUTTONDOWN, &D::OnNcLButtonDown>(),
       OnClicked<&D::OnIconizeClicked>(IDC_ICONIZE),
+      On<WM_DESTROY, &D::OnDestroy>(),
       OnClicked<&D::OnHelpButton>(IDC_HELP_BUTTON),
   };
   static constexpr MessageMap map{&CDialog::ThisMessageMap, entries};
@@ -107,6 +115,7 @@ BOOL CSondrelDlg::OnInitDialog() {
   TheApp().m_recordingState = Idle;
   UpdateRecordingControls();
   ::SetFocus(GetDlgItem(IDC_BROWSE));
+  LoadTimerSettings();
   return FALSE;  // the focus is set
 }
 
@@ -172,6 +181,12 @@ void CSondrelDlg::SelectComboByText(CComboBox& combo, const std::string& text) {
     }
   }
   combo.SetCurSel(0);
+}
+
+void CSondrelDlg::OnSysCommand(UINT id, LPARAM) {
+  const UINT command = id & 0xFFF0;
+  if (command == SC_MINIMIZE && Settings().GetBool(Iconize)) IconizeWindow(true);
+  else Default();
 }
 
 void CSondrelDlg::OnPaint() {

@@ -10,29 +10,43 @@
 #include "ui/main/SondrelDlg.h"
 #include "ui/main/WindowUtilities.h"
 
+// A message box shown here runs its own message loop, in which a schedule, a tray command,
+// a graph event or a close may act first: whatever follows a box acts on the state as it is
+// when the box returns.
 void CSondrelDlg::ToggleRecording() {
   int& state = TheApp().m_recordingState;
   if (state == Idle) {
-    const std::string name = m_outputFileName.GetFileName();
-    // Anything under that name counts, a folder too.
-    if (ProbePath(name) != PathKind::Missing && Settings().GetBool(OverwritePrompt) &&
-        AskYesNoBox(IDS_OVERWRITE_FILE) != IDYES) {
-      return;
-    }
+    if (!ConfirmOverwrite()) return;
     if (FAILED(StartRecorder())) {
       ShowErrorBox(IDS_START_FAILED);
     } else {
       state = Recording;
+      UpdateTrayIcon();
     }
   } else if (state == Recording || state == Paused) {
     if (FAILED(StopRecorder())) {
       ShowErrorBox(IDS_STOP_FAILED);
     } else {
       state = Idle;
+      UpdateTrayIcon();
       SetWindowText(LoadProgramString(IDS_APP_TITLE) + " - " + GetFileNamePart(m_lastRecordedFile));
     }
   }
+  UpdateKeepAwake();
   UpdateRecordingControls();
+}
+
+// Whether a start from Idle may go on: asks before recording over anything that exists under
+// the name (a folder too). The answer counts only for a dialog that is still idle, still
+// running and still about to record that very name; for another name it asks again.
+bool CSondrelDlg::ConfirmOverwrite() {
+  for (;;) {
+    const std::string name = m_outputFileName.GetFileName();
+    if (ProbePath(name) == PathKind::Missing || !Settings().GetBool(OverwritePrompt)) return true;
+    if (AskYesNoBox(IDS_OVERWRITE_FILE) != IDYES) return false;
+    if (!ContinueModal() || TheApp().m_recordingState != Idle) return false;
+    if (m_outputFileName.GetFileName() == name) return true;
+  }
 }
 
 HRESULT CSondrelDlg::StartRecorder() {
@@ -47,9 +61,14 @@ HRESULT CSondrelDlg::StartRecorder() {
   return m_recorder.Start(settings.GetUInt(FileFormat), m_hWnd);
 }
 
+// A stop that fails still ends the recording (the recorder releases its graph either way),
+// names the file and advances the counter; the stop that follows it only returns the window
+// to Idle, so the counter advances once and the title names the file that was recorded.
 HRESULT CSondrelDlg::StopRecorder() {
-  m_lastRecordedFile = m_outputFileName.GetFileName();
-  UpdateFileName(true);
+  if (m_recorder.HasGraph()) {
+    m_lastRecordedFile = m_outputFileName.GetFileName();
+    UpdateFileName(true);
+  }
   return m_recorder.Stop();
 }
 
@@ -76,6 +95,8 @@ void CSondrelDlg::OnPlay() {
 
 LRESULT CSondrelDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_GRAPH_NOTIFY && lParam == 0) ProcessGraphEvents();
+  // The shell's message is numbered only at run time, which a message map cannot hold.
+  if (message == TaskbarCreatedMessage()) OnTaskbarCreated();
   return CDialog::WindowProc(message, wParam, lParam);
 }
 
