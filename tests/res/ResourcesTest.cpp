@@ -123,7 +123,7 @@ TEST_F(Resources, TrayMenuHasItsItemsInOrder) {
 // pixels itself, so the small and large icons are drawn, not scaled.
 TEST_F(Resources, IconsHoldSmallAndLargeImages) {
   for (int id : {IDR_MAINFRAME, IDI_STATE_RECORDING, IDI_STATE_PAUSED, IDI_STATE_PLAYING,
-                 IDI_STATE_IDLE, IDI_TRAY_IDLE}) {
+                 IDI_STATE_IDLE, IDI_TRAY_IDLE, IDI_STOP, IDI_PLAY, IDI_SPEAKER}) {
     std::string group = Raw(MAKEINTRESOURCEA(id), RT_GROUP_ICON);
     ASSERT_FALSE(group.empty()) << id;
     for (int size : {16, 32}) {
@@ -161,6 +161,19 @@ TEST_F(Resources, BannerIsATrueColourBitmap) {
   const double ratio = double(bitmap.bmWidth) / bitmap.bmHeight;
   EXPECT_GT(ratio, 5.5);
   EXPECT_LT(ratio, 7.0);
+}
+
+// The picture of the audio settings dialog fills its 51 x 60 dialog-unit frame unscaled at
+// the usual dialog font (1.5 x 1.625 pixels per unit).
+TEST_F(Resources, EncoderPictureFitsItsFrame) {
+  GdiObject picture(LoadImageA(m_module.get(), MAKEINTRESOURCEA(IDB_ENCODER_PICTURE), IMAGE_BITMAP, 0, 0,
+                               LR_CREATEDIBSECTION));
+  ASSERT_TRUE(picture);
+  BITMAP bitmap = {};
+  ASSERT_TRUE(GetObjectA(picture.get(), sizeof bitmap, &bitmap));
+  EXPECT_EQ(bitmap.bmBitsPixel, 24);
+  EXPECT_NEAR(bitmap.bmWidth, 51 * 1.5, 1.0);
+  EXPECT_NEAR(bitmap.bmHeight, 60 * 1.625, 1.0);
 }
 
 // The version values as the about box reads them: the translation entry names the block.
