@@ -16,8 +16,8 @@
 #include "res/resource.h"
 #include "support/AudioCheck.h"
 #include "support/MessageBoxWatcher.h"
-#include "support/Screenshot.h"
 #include "tests/recorder/RecorderTestEnvironment.h"
+#include "tests/ui/DialogDriver.h"
 #include "ui/main/SondrelDlg.h"
 #include "ui/main/WindowUtilities.h"
 
@@ -43,40 +43,14 @@ class MainDialogTest : public ::testing::Test {
   }
 
   // Dispatches messages for `ms`, through the dialog's keyboard handling.
-  void Pump(int ms) {
-    const DWORD end = ::GetTickCount() + static_cast<DWORD>(ms);
-    do {
-      MSG msg;
-      while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (hwnd && ::IsWindow(hwnd) && ::IsDialogMessageA(hwnd, &msg)) continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-      }
-      ::Sleep(10);
-    } while (static_cast<int>(::GetTickCount() - end) < 0);
-  }
-  bool PumpUntil(const std::function<bool()>& done, int ms = 10000) {
-    for (int waited = 0; waited < ms && !done(); waited += 50) Pump(50);
-    return done();
-  }
+  void Pump(int ms) { PumpMessages(ms, hwnd); }
+  bool PumpUntil(const std::function<bool()>& done, int ms = 10000) { return ::PumpUntil(done, ms, hwnd); }
 
   HWND Item(int id) const { return ::GetDlgItem(hwnd, id); }
-  void Click(int id) { ::SendMessageA(Item(id), BM_CLICK, 0, 0); }
-  void Select(int id, int index) {
-    ::SendMessageA(Item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(id)));
-  }
-  std::string Text(int id) const {
-    char text[512] = {};
-    ::GetWindowTextA(id ? Item(id) : hwnd, text, sizeof text);
-    return text;
-  }
-  std::string Selected(int id) const {
-    const LRESULT index = ::SendMessageA(Item(id), CB_GETCURSEL, 0, 0);
-    char text[256] = {};
-    if (index >= 0) ::SendMessageA(Item(id), CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
-    return text;
-  }
+  void Click(int id) { ClickItem(hwnd, id); }
+  void Select(int id, int index) { SelectComboItem(hwnd, id, index); }
+  std::string Text(int id) const { return WindowText(id ? Item(id) : hwnd); }
+  std::string Selected(int id) const { return ComboSelection(Item(id)); }
   bool Enabled(int id) const { return ::IsWindowEnabled(Item(id)) != FALSE; }
   int State() const { return app.m_recordingState; }
   HICON StateIcon() const { return reinterpret_cast<HICON>(::SendMessageA(Item(IDC_STATE_ICON), STM_GETICON, 0, 0)); }
@@ -102,10 +76,7 @@ class MainDialogTest : public ::testing::Test {
     EXPECT_EQ(Enabled(IDC_PAUSE), state == Recording || state == Paused);
     EXPECT_EQ(Enabled(IDC_PLAY), state == Idle);
   }
-  void Screenshot(const char* name) {
-    const std::string path = ArtifactPath(name);
-    if (!path.empty()) SaveScreenAsBitmap(path);
-  }
+  void Screenshot(const char* name) { SaveScreenshot(name); }
 
   RecorderTestEnvironment env;
   CSondrelApp app;
@@ -323,6 +294,30 @@ TEST_F(MainDialogTest, PlayReturnsToIdle) {
   Click(IDC_PLAY);  // disabled while recording: nothing happens
   EXPECT_EQ(State(), Recording);
   Click(IDC_RECORD);
+}
+
+TEST_F(MainDialogTest, SystemMenuOpensTheAboutBoxAndPassesOtherCommandsOn) {
+  Open();
+  HMENU menu = ::GetSystemMenu(hwnd, FALSE);
+  const int count = ::GetMenuItemCount(menu);
+  ASSERT_GE(count, 2);
+  EXPECT_EQ(::GetMenuItemID(menu, count - 1), UINT(IDM_ABOUTBOX));
+  EXPECT_TRUE(::GetMenuState(menu, UINT(count - 2), MF_BYPOSITION) & MF_SEPARATOR);
+  char item[64] = {};
+  ::GetMenuStringA(menu, IDM_ABOUTBOX, item, sizeof item, MF_BYCOMMAND);
+  EXPECT_STREQ(item, "&About Velmora Sondrel...");
+
+  std::string nameLine;
+  DialogActor actor("About Velmora Sondrel", [&](HWND about) {
+    nameLine = WindowText(::GetDlgItem(about, IDC_ABOUT_NAME));
+    ClickItem(about, IDOK);
+  });
+  ::SendMessageA(hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+  ASSERT_TRUE(actor.Finish());
+  EXPECT_EQ(nameLine.rfind("Velmora Sondrel v", 0), 0u) << nameLine;
+
+  ::SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);  // not the program's own: the default closes
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd); }, 3000));
 }
 
 TEST_F(MainDialogTest, LostDeviceStopsTheRecording) {

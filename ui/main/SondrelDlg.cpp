@@ -8,6 +8,7 @@
 #include "framework/WinApp.h"
 #include "recorder/CaptureDevices.h"
 #include "res/resource.h"
+#include "ui/dialogs/AboutDlg.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/WindowUtilities.h"
 
@@ -19,6 +20,7 @@ CSondrelDlg::CSondrelDlg()
 const MessageMap* CSondrelDlg::GetMessageMap() const {
   using D = CSondrelDlg;
   static constexpr MessageEntry entries[] = {
+      On<WM_SYSCOMMAND, &D::OnSysCommand>(),
       On<WM_PAINT, &D::OnPaint>(),
       On<WM_QUERYDRAGICON, &D::OnQueryDragIcon>(),
       OnClicked<&D::OnBrowse>(IDC_BROWSE),
@@ -169,6 +171,16 @@ void CSondrelDlg::SelectComboByText(CComboBox& combo, const std::string& text) {
     }
   }
   combo.SetCurSel(0);
+}
+
+void CSondrelDlg::OnSysCommand(UINT id, LPARAM) {
+  const UINT command = id & 0xFFF0;
+  if (command == IDM_ABOUTBOX) {
+    CAboutDlg about(this);
+    about.DoModal();
+  } else {
+    Default();
+  }
 }
 
 void CSondrelDlg::OnPaint() {

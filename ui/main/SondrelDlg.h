@@ -50,6 +50,7 @@ class CSondrelDlg : public CDialog {
   void ProcessGraphEvents();
 
   // Handlers.
+  void OnSysCommand(UINT id, LPARAM lParam);
   void OnPaint();
   HCURSOR OnQueryDragIcon();
   void OnClose();
