@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <functional>
 #include <thread>
 #include <memory>
@@ -294,6 +295,76 @@ TEST_F(MainDialogTest, PlayReturnsToIdle) {
   Click(IDC_PLAY);  // disabled while recording: nothing happens
   EXPECT_EQ(State(), Recording);
   Click(IDC_RECORD);
+}
+
+// The audio settings a user picks are the ones the next recording has.
+TEST_F(MainDialogTest, AudioButtonsSettingsReachTheNextRecording) {
+  Settings().SetString(AudioInput, "Line In");  // 1000 Hz
+  Open();
+  const struct {
+    const char* what;
+    int format;  // index in the format list
+    int bits;    // index in the bits list
+    const char* rate;
+    int channelButton;
+    int modeButton;
+    int constBitRate;  // index in the constant bit-rate list
+    const char* extension;
+    unsigned fileRate, channels, bitsPerSample;
+    unsigned frameBitRate;  // every frame's, for a constant bit rate
+  } cases[] = {
+      {"WAV 8-bit 22050 Hz stereo", 1, 0, "22050", IDC_STEREO, IDC_CONSTANT_BIT_RATE, 0, ".wav", 22050, 2, 8, 0},
+      {"MP3 at 8000 Hz: an 11025 Hz file, 128 kbit/s as 64", 0, 1, "8000", IDC_STEREO, IDC_CONSTANT_BIT_RATE, 11,
+       ".mp3", 11025, 2, 0, 64},
+      {"MP3 44100 Hz mono, variable", 0, 1, "44100", IDC_MONO, IDC_VARIABLE_BIT_RATE, 0, ".mp3", 44100, 1, 0, 0},
+  };
+  uint32_t number = 1;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Select(IDC_FORMAT, c.format);
+    DialogActor actor("Audio Settings", [&](HWND settings) {
+      SelectComboItem(settings, IDC_BITS_PER_SAMPLE, c.bits);
+      HWND rates = ::GetDlgItem(settings, IDC_SAMPLE_RATE);
+      SelectComboItem(settings, IDC_SAMPLE_RATE,
+                      int(::SendMessageA(rates, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(c.rate))));
+      ClickItem(settings, c.channelButton);
+      SelectComboItem(settings, IDC_CONST_BIT_RATE_LIST, c.constBitRate);
+      ClickItem(settings, c.modeButton);
+      ClickItem(settings, IDOK);
+    });
+    Click(IDC_AUDIO);
+    ASSERT_TRUE(actor.Finish());
+    EXPECT_EQ(Settings().GetUInt(SamplesPerSecond), uint32_t(std::atoi(c.rate)));
+
+    Click(IDC_RECORD);
+    ASSERT_EQ(State(), Recording);
+    Pump(1200);
+    Click(IDC_RECORD);
+    const std::string path = Name(number++, c.extension);
+    const DecodedAudio audio = DecodeWithFfmpeg(path);
+    ASSERT_EQ(audio.error, "");
+    EXPECT_EQ(audio.sampleRate, c.fileRate);
+    EXPECT_EQ(audio.channels, c.channels);
+    EXPECT_NEAR(audio.Seconds(), 1.2, 0.4);
+    EXPECT_NEAR(ToneFrequency(audio.samples, audio.sampleRate), 1000.0, 10.0);
+    if (c.bitsPerSample != 0) {
+      const WaveFile wave = ReadWaveHeader(path);
+      EXPECT_EQ(wave.sampleRate, c.fileRate);
+      EXPECT_EQ(wave.channels, c.channels);
+      EXPECT_EQ(wave.bitsPerSample, c.bitsPerSample);
+      continue;
+    }
+    const std::string bytes = ReadWholeFile(path);
+    const std::vector<MpegFrameHeader> frames = MpegFrames(bytes);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_NE(bytes.substr(0, frames[0].size).find(c.frameBitRate ? "Info" : "Xing"), std::string::npos);
+    for (const MpegFrameHeader& frame : frames) {
+      EXPECT_EQ(frame.sampleRate, c.fileRate);
+      if (c.frameBitRate) {
+        EXPECT_EQ(frame.bitRate, c.frameBitRate) << "frame at " << frame.offset;
+      }
+    }
+  }
 }
 
 TEST_F(MainDialogTest, SystemMenuOpensTheAboutBoxAndPassesOtherCommandsOn) {

@@ -30,6 +30,7 @@ const MessageMap* CSondrelDlg::GetMessageMap() const {
       OnClicked<&D::ToggleRecording>(IDC_RECORD),
       OnClicked<&D::TogglePause>(IDC_PAUSE),
       On<WM_CLOSE, &D::OnClose>(),
+      OnClicked<&D::OnAudioSettings>(IDC_AUDIO),
       On<WM_VSCROLL, &D::OnVScroll>(),
       OnCommandFrom<&D::OnBannerClicked>(IDC_BANNER, STN_CLICKED),
       OnClicked<&D::OnReset>(IDC_RESET),

@@ -65,6 +65,7 @@ class CSondrelDlg : public CDialog {
   void OnAddSeqNumClicked();
   void OnOverwritePromptClicked();
   void OnIconizeClicked();
+  void OnAudioSettings();
   void OnPlay();
   void OnHelpButton();
 
