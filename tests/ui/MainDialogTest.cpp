@@ -287,14 +287,76 @@ TEST_F(MainDialogTest, PauseThenStop) {
   EXPECT_EQ(DecodeWithFfmpeg(Name(1)).error, "");
 }
 
-TEST_F(MainDialogTest, PlayReturnsToIdle) {
+// What the main window and the player show while the player is open, read from the actor.
+struct WhilePlaying {
+  bool playEnabled = true;
+  HICON stateIcon = nullptr;
+  std::vector<std::string> files;
+  std::string timeAfterASecond;
+};
+
+TEST_F(MainDialogTest, PlayOpensThePlayerOnTheLastRecordingWhileTheStateIsPlaying) {
+  Settings().SetString(AudioInput, "Line In");
   Open();
-  Click(IDC_PLAY);
+  {
+    DialogActor actor("No File", [](HWND) {});
+    Click(IDC_PLAY);
+    EXPECT_TRUE(actor.Finish()) << "before any recording the player has no file";
+  }
   ExpectControlsFor(Idle);
+
   Click(IDC_RECORD);
   Click(IDC_PLAY);  // disabled while recording: nothing happens
   EXPECT_EQ(State(), Recording);
+  Pump(1500);
   Click(IDC_RECORD);
+  WhilePlaying seen;
+  {
+    DialogActor actor("0001.mp3", [&](HWND player) {
+      seen.playEnabled = ::IsWindowEnabled(Item(IDC_PLAY)) != FALSE;
+      seen.stateIcon = reinterpret_cast<HICON>(::SendMessageA(Item(IDC_STATE_ICON), STM_GETICON, 0, 0));
+      HWND list = ::GetDlgItem(player, IDC_FILE_LIST);
+      for (LRESULT i = 0; i < ::SendMessageA(list, LB_GETCOUNT, 0, 0); ++i) {
+        char text[MAX_PATH] = {};
+        ::SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        seen.files.push_back(text);
+      }
+      HWND time = ::GetDlgItem(player, IDC_PLAY_TIME);
+      for (int i = 0; i < 100 && WindowText(time) != "00:01"; ++i) ::Sleep(50);
+      seen.timeAfterASecond = WindowText(time);
+      ::PostMessageA(player, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
+    });
+    Click(IDC_PLAY);
+    ASSERT_TRUE(actor.Finish());
+  }
+  EXPECT_FALSE(seen.playEnabled);
+  EXPECT_EQ(seen.stateIcon, Icon(IDI_STATE_PLAYING));
+  EXPECT_EQ(seen.files, std::vector<std::string>{Name(1)}) << "the folder of the current name";
+  EXPECT_EQ(seen.timeAfterASecond, "00:01") << "the player played the file";
+  ExpectControlsFor(Idle);
+}
+
+TEST_F(MainDialogTest, BoxRaisedWhileThePlayerIsOpenIsOwnedByItAndComesToTheFront) {
+  WriteWholeFile(env.folder.File("broken.mp3"), std::string(4096, 'x'));
+  Open();
+  MessageBoxWatcher watcher(IDOK);
+  HWND shownPlayer = nullptr;
+  DialogActor actor("No File", [&](HWND player) {
+    shownPlayer = player;
+    ::Sleep(300);  // the player has become the active window
+    HWND list = ::GetDlgItem(player, IDC_FILE_LIST);
+    ::SendMessageA(list, LB_SETCURSEL, 0, 0);
+    ::PostMessageA(player, WM_COMMAND, MAKEWPARAM(IDC_FILE_LIST, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+    for (int i = 0; i < 500 && watcher.Seen().empty(); ++i) ::Sleep(20);
+    ::Sleep(300);  // the answer reaches the box
+  });
+  Click(IDC_PLAY);
+  ASSERT_TRUE(actor.Finish());
+  const std::vector<SeenMessageBox> seen = watcher.Seen();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].text, "Could not run audio file!");
+  EXPECT_EQ(seen[0].owner, shownPlayer);
+  EXPECT_TRUE(seen[0].foreground);
 }
 
 // The audio settings a user picks are the ones the next recording has.
