@@ -10,7 +10,7 @@ import math
 import sys
 from pathlib import Path
 
-from draw_banner import BACK_LEFT, BACK_RIGHT, WAVE, RED, segment_distance, disc_layer, write_bmp
+from draw_banner import BACK_LEFT, BACK_RIGHT, WAVE, RED, compose, disc_layer, segment_distance, write_bmp
 
 WIDTH, HEIGHT = 77, 98
 
@@ -65,17 +65,7 @@ def draw():
         bars_layer(12, WIDTH - 12, 88, WAVE),
         disc_layer(WIDTH - 9, 9, 4, RED),
     ]
-    rows = []
-    for y in range(HEIGHT):
-        row = []
-        for x in range(WIDTH):
-            c = background(x + 0.5, y + 0.5)
-            for layer in layers:
-                a, colour = layer(x + 0.5, y + 0.5)
-                c = [c[i] * (1 - a) + colour[i] * a for i in range(3)]
-            row.append(c)
-        rows.append(row)
-    return rows
+    return compose(WIDTH, HEIGHT, background, layers)
 
 
 if __name__ == '__main__':

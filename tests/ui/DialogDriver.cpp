@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "support/ProgramProcess.h"
 #include "support/Screenshot.h"
 
 void PumpMessages(int ms, HWND dialog) {
@@ -48,33 +49,22 @@ void SaveScreenshot(const char* name) {
   if (!path.empty()) SaveScreenAsBitmap(path);
 }
 
-namespace {
-
-struct DialogSearch {
-  const std::string* title;
-  HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lParam) {
-  auto* search = reinterpret_cast<DialogSearch*>(lParam);
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(hwnd, &process);
-  char name[16] = {};
-  ::GetClassNameA(hwnd, name, sizeof name);
-  if (process == ::GetCurrentProcessId() && lstrcmpA(name, "#32770") == 0 && ::IsWindowVisible(hwnd) &&
-      WindowText(hwnd) == *search->title) {
-    search->found = hwnd;
-    return FALSE;
+HWND FindDialog(const std::string& title) {
+  for (HWND dialog : TopLevelWindowsOf(::GetCurrentProcessId(), "#32770")) {
+    if (WindowText(dialog) == title) return dialog;
   }
-  return TRUE;
+  return nullptr;
 }
 
-}  // namespace
-
-HWND FindDialog(const std::string& title) {
-  DialogSearch search{&title, nullptr};
-  ::EnumWindows(&MatchDialog, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+std::vector<std::string> ListBoxItems(HWND list) {
+  std::vector<std::string> items;
+  const LRESULT count = ::SendMessageA(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    char text[MAX_PATH] = {};
+    ::SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    items.push_back(text);
+  }
+  return items;
 }
 
 DialogActor::DialogActor(std::string title, std::function<void(HWND)> act, unsigned timeoutMs)

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 // Dispatches this thread's messages for `ms`, through `dialog`'s keyboard handling if given.
 void PumpMessages(int ms, HWND dialog = nullptr);
@@ -27,6 +28,8 @@ void SaveScreenshot(const char* name);
 
 // The visible dialog of this process with the title `title`, or null.
 HWND FindDialog(const std::string& title);
+// The texts of a list box's items, in order.
+std::vector<std::string> ListBoxItems(HWND list);
 
 // Works a modal dialog that the test thread is about to open: a thread of its own waits
 // for the dialog titled `title` and runs `act` with it (messages sent from there are handled

@@ -315,12 +315,7 @@ TEST_F(MainDialogTest, PlayOpensThePlayerOnTheLastRecordingWhileTheStateIsPlayin
     DialogActor actor("0001.mp3", [&](HWND player) {
       seen.playEnabled = ::IsWindowEnabled(Item(IDC_PLAY)) != FALSE;
       seen.stateIcon = reinterpret_cast<HICON>(::SendMessageA(Item(IDC_STATE_ICON), STM_GETICON, 0, 0));
-      HWND list = ::GetDlgItem(player, IDC_FILE_LIST);
-      for (LRESULT i = 0; i < ::SendMessageA(list, LB_GETCOUNT, 0, 0); ++i) {
-        char text[MAX_PATH] = {};
-        ::SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-        seen.files.push_back(text);
-      }
+      seen.files = ListBoxItems(::GetDlgItem(player, IDC_FILE_LIST));
       HWND time = ::GetDlgItem(player, IDC_PLAY_TIME);
       for (int i = 0; i < 100 && WindowText(time) != "00:01"; ++i) ::Sleep(50);
       seen.timeAfterASecond = WindowText(time);

@@ -140,16 +140,7 @@ class PlayerTest : public ::testing::Test {
     ::SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDC_FILE_LIST, LBN_DBLCLK),
                    reinterpret_cast<LPARAM>(Item(IDC_FILE_LIST)));
   }
-  std::vector<std::string> ListedFiles() const {
-    std::vector<std::string> files;
-    const LRESULT count = ::SendMessageA(Item(IDC_FILE_LIST), LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-      char text[MAX_PATH] = {};
-      ::SendMessageA(Item(IDC_FILE_LIST), LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-      files.push_back(text);
-    }
-    return files;
-  }
+  std::vector<std::string> ListedFiles() const { return ListBoxItems(Item(IDC_FILE_LIST)); }
 
   RecorderTestEnvironment env;
   CSondrelApp app;
@@ -314,8 +305,19 @@ TEST_F(PlayerTest, FileThatCannotBeRenderedShowsTheErrorAndLeavesTheDialogUsable
   EXPECT_EQ(WindowText(hwnd), "good.wav");
   EXPECT_TRUE(Playing());
   EXPECT_TRUE(WaitForTime("00:01"));
+
+  // The bad file again, while the good one plays: it stops, and nothing claims to play.
+  {
+    MessageBoxWatcher watcher(IDOK);
+    DoubleClickEntry(0);
+    EXPECT_EQ(watcher.Seen().size(), 1u);
+  }
+  EXPECT_FALSE(Playing());
+  const std::string shown = TimeShown();
+  PumpMessages(1200, hwnd);
+  EXPECT_EQ(TimeShown(), shown) << "no position moves any more";
   Close();
-  EXPECT_EQ(player->released, (std::vector<ULONG>{0, 0})) << "the failed graph and the playing one";
+  EXPECT_EQ(player->released, (std::vector<ULONG>{0, 0, 0})) << "the failed graphs and the playing one";
 }
 
 class PlayerCycles : public PlayerTest {

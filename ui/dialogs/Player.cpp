@@ -124,10 +124,13 @@ HRESULT CPlayer::LoadFile() {
   return hr;
 }
 
-// Without a graph nothing plays, whatever a failed Stop left behind.
+// Without a graph nothing plays, whatever a failed Stop left behind, and the button and
+// the position say so.
 void CPlayer::ReleaseGraph() {
   if (m_playState != Stopped && m_control) m_control->Stop();
   m_playState = Stopped;
+  StopPositionTimer();
+  ShowPlayStateIcon();
   m_events.Reset();
   m_control.Reset();
   m_seeking.Reset();
@@ -277,7 +280,6 @@ void CPlayer::OnFileListDoubleClick() {
 }
 
 void CPlayer::OnDestroy() {
-  StopPositionTimer();
   ReleaseGraph();
   Default();
 }
