@@ -11,6 +11,18 @@
 
 #include "framework/Wnd.h"
 
+namespace framework_detail {
+// An item's text through a list's length and text messages (CB_ERR and LB_ERR are both -1
+// for an index out of range, which gives the empty text).
+inline std::string ItemText(const CWnd& list, UINT lengthMessage, UINT textMessage, int index) {
+  const LRESULT length = list.SendMessage(lengthMessage, static_cast<WPARAM>(index));
+  if (length < 0) return {};
+  std::vector<char> text(static_cast<size_t>(length) + 1);
+  list.SendMessage(textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  return text.data();
+}
+}  // namespace framework_detail
+
 class CComboBox : public CWnd {
  public:
   // Position of the new item, or CB_ERR.
@@ -22,11 +34,7 @@ class CComboBox : public CWnd {
   int SetCurSel(int index) { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index))); }
   // The item's text; empty for an index out of range.
   std::string GetLBText(int index) const {
-    const LRESULT length = SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
-    if (length == CB_ERR) return {};
-    std::vector<char> text(static_cast<size_t>(length) + 1);
-    SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-    return text.data();
+    return framework_detail::ItemText(*this, CB_GETLBTEXTLEN, CB_GETLBTEXT, index);
   }
 
  private:
@@ -83,6 +91,26 @@ class CButton : public CWnd {
  public:
   int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
   void SetCheck(int check) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(check)); }
+  // The image of a BS_ICON button. The previous icon, which stays the caller's.
+  HICON SetIcon(HICON icon) {
+    return reinterpret_cast<HICON>(SendMessage(BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon)));
+  }
+  HICON GetIcon() const { return reinterpret_cast<HICON>(SendMessage(BM_GETIMAGE, IMAGE_ICON)); }
+};
+
+class CListBox : public CWnd {
+ public:
+  // Position of the new item, or LB_ERR / LB_ERRSPACE.
+  int AddString(const std::string& text) {
+    return static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+  }
+  void ResetContent() { SendMessage(LB_RESETCONTENT); }
+  int GetCount() const { return static_cast<int>(SendMessage(LB_GETCOUNT)); }
+  // LB_ERR (-1) when nothing is selected.
+  int GetCurSel() const { return static_cast<int>(SendMessage(LB_GETCURSEL)); }
+  int SetCurSel(int index) { return static_cast<int>(SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index))); }
+  // The item's text; empty for an index out of range.
+  std::string GetText(int index) const { return framework_detail::ItemText(*this, LB_GETTEXTLEN, LB_GETTEXT, index); }
 };
 
 class CDateTimeCtrl : public CWnd {

@@ -29,3 +29,20 @@ void DDX_Check(CDataExchange* dx, int id, BOOL& value) {
     ::SendMessageA(hwnd, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
   }
 }
+
+void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
+  HWND first = dx->PrepareCtrl(firstId);
+  if (first == nullptr) return;
+  if (dx->m_bSaveAndValidate) value = -1;
+  int index = 0;
+  for (HWND button = first; button != nullptr; button = ::GetWindow(button, GW_HWNDNEXT)) {
+    if (button != first && (::GetWindowLongA(button, GWL_STYLE) & WS_GROUP)) break;
+    if (!(::SendMessageA(button, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON)) continue;  // a label between
+    if (dx->m_bSaveAndValidate) {
+      if (::SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED) value = index;
+    } else {
+      ::SendMessageA(button, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    ++index;
+  }
+}

@@ -28,3 +28,8 @@ class CDataExchange {
 void DDX_Control(CDataExchange* dx, int id, CWnd& control);
 // A check box and a BOOL: BST_CHECKED is TRUE.
 void DDX_Check(CDataExchange* dx, int id, BOOL& value);
+// A group of radio buttons and an int: the group is the radio button `firstId` and the radio
+// buttons after it up to the next control that starts a group (WS_GROUP). The value is the
+// checked button's index in the group; loading an index outside it checks none, and saving
+// with none checked gives -1.
+void DDX_Radio(CDataExchange* dx, int firstId, int& value);

@@ -30,7 +30,7 @@ std::string HelpPagePath() {
 }  // namespace
 
 CWinApp::CWinApp(const char* appName)
-    : m_appName(appName ? appName : ExecutableBaseName()), m_helpFilePath(HelpPagePath()) {
+    : m_exeName(ExecutableBaseName()), m_appName(appName ? appName : m_exeName), m_helpFilePath(HelpPagePath()) {
   g_currentApp = this;
 }
 
@@ -76,9 +76,16 @@ int AfxWinMain(HINSTANCE instance) {
   return app->Run();
 }
 
-int AfxMessageBox(const std::string& text, UINT type) {
+HWND AfxGetMessageBoxOwner() {
   CWnd* main = AfxGetMainWnd();
-  HWND owner = main && main->m_hWnd && ::IsWindowEnabled(main->m_hWnd) ? main->m_hWnd : nullptr;
+  HWND window = main != nullptr && ::IsWindow(main->m_hWnd) ? main->m_hWnd : nullptr;
+  while (window != nullptr && (::GetWindowLongA(window, GWL_STYLE) & WS_CHILD)) window = ::GetParent(window);
+  return window != nullptr ? ::GetLastActivePopup(window) : nullptr;
+}
+
+int AfxMessageBox(const std::string& text, UINT type) { return AfxMessageBox(text, type, AfxGetMessageBoxOwner()); }
+
+int AfxMessageBox(const std::string& text, UINT type, HWND owner) {
   const std::string caption = AfxGetApp() ? AfxGetApp()->GetAppName() : std::string();
   return ::MessageBoxA(owner, text.c_str(), caption.c_str(), type);
 }

@@ -36,6 +36,8 @@ class CWinApp : public CCmdTarget {
 
   CWnd* m_pMainWnd = nullptr;
   HINSTANCE m_hInstance = nullptr;
+  // The executable's file name without folder and extension ("Sondrel").
+  std::string m_exeName;
 
  private:
   friend int AfxWinMain(HINSTANCE instance);
@@ -59,6 +61,13 @@ bool AfxControlContainerEnabled();
 // The program's WinMain calls this.
 int AfxWinMain(HINSTANCE instance);
 
-// The framework's application message box: caption the application's name, owner the
-// main window when it is enabled. Returns the pressed button.
+// The window that owns the application's message boxes: the main window's last active
+// popup, which is a modal dialog open over the main window (the player, a file chooser) or
+// else the main window itself; a box owned by it stays in front of what the user works in.
+// Null without a main window.
+HWND AfxGetMessageBoxOwner();
+
+// The framework's application message box: caption the application's name, owner
+// AfxGetMessageBoxOwner(), or the owner the caller took. Returns the pressed button.
 int AfxMessageBox(const std::string& text, UINT type = MB_OK);
+int AfxMessageBox(const std::string& text, UINT type, HWND owner);

@@ -138,10 +138,15 @@ def draw():
         stroke_layer(bold, 1.9, NAME_BOLD),
         stroke_layer(tag, 0.7, TAGLINE),
     ]
+    return compose(WIDTH, HEIGHT, background, layers)
+
+
+def compose(width, height, background, layers):
+    """Rows of RGB pixels: the background at each pixel centre with the layers over it."""
     rows = []
-    for y in range(HEIGHT):
+    for y in range(height):
         row = []
-        for x in range(WIDTH):
+        for x in range(width):
             c = background(x + 0.5, y + 0.5)
             for layer in layers:
                 a, colour = layer(x + 0.5, y + 0.5)

@@ -64,6 +64,24 @@ def union(*distances):
     return lambda x, y: max(d(x, y) for d in distances)
 
 
+def grow(distance, amount):
+    """The shape widened by `amount` grid units on every side, for an outline under it."""
+    return lambda x, y: distance(x, y) + amount
+
+
+def arc_distance(cx, cy, radius, half_width, half_angle):
+    """Inside distance of a round-capped stroke along a circle, opening to the right
+    within +/- half_angle degrees of the x axis."""
+    ends = [(cx + radius * math.cos(math.radians(a)), cy + radius * math.sin(math.radians(a)))
+            for a in (-half_angle, half_angle)]
+
+    def distance(x, y):
+        if abs(math.degrees(math.atan2(y - cy, x - cx))) <= half_angle:
+            return half_width - abs(math.hypot(x - cx, y - cy) - radius)
+        return half_width - min(math.hypot(x - ex, y - ey) for ex, ey in ends)
+    return distance
+
+
 def gradient(top, bottom):
     """Vertical gradient across the grid, lighter at the top like a lit button."""
     def colour(y):
@@ -115,6 +133,13 @@ AMBER = ((1.0, 0.78, 0.30), (0.87, 0.50, 0.02))
 GREEN = ((0.45, 0.85, 0.42), (0.10, 0.56, 0.18))
 SLATE = ((0.62, 0.66, 0.71), (0.36, 0.40, 0.46))
 
+def button_glyph(top, bottom, shape):
+    """A symbol for a flat button: a coloured shape with a dark outline, no background."""
+    return [(grow(shape, 0.9), OUTLINE), (shape, gradient(top, bottom))]
+
+
+SPEAKER = union(box_distance(2.5, 6, 5, 10), polygon_distance([(5, 6), (8.5, 3), (8.5, 13), (5, 10)]))
+
 ICONS = {
     # 128: the program's icon and the tray icon while recording.
     'sondrel.ico': recorder_face(*RED),
@@ -126,6 +151,16 @@ ICONS = {
     'state_paused.ico': state_badge(*AMBER, union(box_distance(5, 4.5, 7, 11.5),
                                                   box_distance(9, 4.5, 11, 11.5))),
     'state_playing.ico': state_badge(*GREEN, polygon_distance([(6, 4.5), (12, 8), (6, 11.5)])),
+    # 145, 144: the player's play and stop button.
+    'play.ico': button_glyph(*GREEN, polygon_distance([(4.5, 2.5), (13, 8), (4.5, 13.5)])),
+    'stop.ico': button_glyph(*SLATE, box_distance(3.5, 3.5, 12.5, 12.5)),
+    # 147: the speaker beside the player's volume control, with two sound waves.
+    'speaker.ico': [
+        (grow(SPEAKER, 0.9), OUTLINE),
+        (SPEAKER, gradient(*SLATE)),
+        (arc_distance(8.5, 8, 3.2, 0.55, 50), OUTLINE),
+        (arc_distance(8.5, 8, 5.8, 0.55, 55), OUTLINE),
+    ],
 }
 
 

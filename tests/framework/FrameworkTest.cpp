@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/WinApp.h"
 #include "support/MessageBoxWatcher.h"
@@ -192,6 +193,97 @@ TEST(FrameworkDialog, F1ReachesTheApplicationsHelp) {
   ::DestroyWindow(dialog.m_hWnd);
 }
 
+// The same template with its radio group, list box and icon button exchanged.
+class ControlsDialog : public CDialog {
+ public:
+  ControlsDialog() : CDialog(IDD_FRAMEWORK_TEST) {}
+  int m_choice = 1;
+  CListBox m_list;
+  CButton m_iconButton;
+
+ protected:
+  void DoDataExchange(CDataExchange* dx) override {
+    DDX_Radio(dx, IDC_TEST_RADIO_ONE, m_choice);
+    DDX_Control(dx, IDC_TEST_LIST, m_list);
+    DDX_Control(dx, IDC_TEST_ICON_BUTTON, m_iconButton);
+  }
+};
+
+bool Checked(HWND dialog, int id) { return ::SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+TEST(FrameworkDialog, RadioGroupExchangesTheIndexOfItsCheckedButton) {
+  TestApp app;
+  ControlsDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  HWND hwnd = dialog.m_hWnd;
+  ::SendDlgItemMessageA(hwnd, IDC_TEST_RADIO_OTHER, BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_TRUE(Checked(hwnd, IDC_TEST_RADIO_TWO)) << "index 1 is the second button; the label does not count";
+  EXPECT_FALSE(Checked(hwnd, IDC_TEST_RADIO_ONE));
+
+  Click(hwnd, IDC_TEST_RADIO_THREE);
+  ASSERT_TRUE(dialog.UpdateData(true));
+  EXPECT_EQ(dialog.m_choice, 2);
+
+  dialog.m_choice = 7;  // no such button: none is checked, and saving gives -1
+  ASSERT_TRUE(dialog.UpdateData(false));
+  for (const int id : {IDC_TEST_RADIO_ONE, IDC_TEST_RADIO_TWO, IDC_TEST_RADIO_THREE}) EXPECT_FALSE(Checked(hwnd, id));
+  ASSERT_TRUE(dialog.UpdateData(true));
+  EXPECT_EQ(dialog.m_choice, -1);
+  EXPECT_TRUE(Checked(hwnd, IDC_TEST_RADIO_OTHER)) << "the next group is not part of the exchange";
+  ::DestroyWindow(hwnd);
+}
+
+TEST(FrameworkControls, ListBoxAndIconButton) {
+  TestApp app;
+  ControlsDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  CListBox& list = dialog.m_list;
+  EXPECT_EQ(list.GetCount(), 0);
+  EXPECT_EQ(list.GetCurSel(), LB_ERR) << "nothing selected";
+  EXPECT_EQ(list.GetText(0), "") << "no such item";
+  EXPECT_EQ(list.AddString("C:\b.mp3"), 0);
+  EXPECT_EQ(list.AddString("C:\a.mp3"), 1) << "unsorted: in the order added";
+  EXPECT_EQ(list.SetCurSel(1), 1);
+  EXPECT_EQ(list.GetText(list.GetCurSel()), "C:\a.mp3");
+  list.ResetContent();
+  EXPECT_EQ(list.GetCount(), 0);
+
+  HICON first = ::LoadIconA(nullptr, IDI_APPLICATION);
+  HICON second = ::LoadIconA(nullptr, IDI_WARNING);
+  EXPECT_EQ(dialog.m_iconButton.SetIcon(first), nullptr);
+  EXPECT_EQ(dialog.m_iconButton.SetIcon(second), first) << "the previous image";
+  EXPECT_EQ(dialog.m_iconButton.GetIcon(), second);
+  ::DestroyWindow(dialog.m_hWnd);
+}
+
+// A box belongs to what the user works in: a dialog open over the main window, else the
+// main window; without a main window to nobody.
+TEST(FrameworkApp, MessageBoxOwnerIsTheMainWindowsLastActivePopup) {
+  TestApp app;
+  EXPECT_EQ(AfxGetMessageBoxOwner(), nullptr);
+  TestDialog main;
+  ASSERT_TRUE(main.Create());
+  app.m_pMainWnd = &main;
+  ::SetActiveWindow(main.m_hWnd);
+  EXPECT_EQ(AfxGetMessageBoxOwner(), main.m_hWnd);
+
+  TestDialog over;
+  ASSERT_TRUE(over.Create(&main));
+  ::SetActiveWindow(over.m_hWnd);
+  EXPECT_EQ(AfxGetMessageBoxOwner(), over.m_hWnd);
+  {
+    MessageBoxWatcher watcher(IDOK);
+    AfxMessageBox("Over the dialog");
+    ASSERT_EQ(watcher.Seen().size(), 1u);
+    EXPECT_EQ(watcher.Seen()[0].owner, over.m_hWnd);
+  }
+  ::DestroyWindow(over.m_hWnd);
+  EXPECT_EQ(AfxGetMessageBoxOwner(), main.m_hWnd) << "the dialog is gone";
+  ::DestroyWindow(main.m_hWnd);
+  EXPECT_EQ(AfxGetMessageBoxOwner(), nullptr) << "the main window's object without a window";
+  app.m_pMainWnd = nullptr;
+}
+
 TEST(FrameworkApp, NamedAfterTheExecutableAndCaptionsMessageBoxes) {
   TestApp app;
   char path[MAX_PATH] = {};
@@ -200,6 +292,7 @@ TEST(FrameworkApp, NamedAfterTheExecutableAndCaptionsMessageBoxes) {
   expected = expected.substr(expected.rfind('\\') + 1);
   expected = expected.substr(0, expected.rfind('.'));
   EXPECT_EQ(app.GetAppName(), expected);
+  EXPECT_EQ(app.m_exeName, expected);
   EXPECT_EQ(AfxGetApp(), &app);
 
   MessageBoxWatcher watcher(IDNO);

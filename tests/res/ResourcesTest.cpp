@@ -123,7 +123,7 @@ TEST_F(Resources, TrayMenuHasItsItemsInOrder) {
 // pixels itself, so the small and large icons are drawn, not scaled.
 TEST_F(Resources, IconsHoldSmallAndLargeImages) {
   for (int id : {IDR_MAINFRAME, IDI_STATE_RECORDING, IDI_STATE_PAUSED, IDI_STATE_PLAYING,
-                 IDI_STATE_IDLE, IDI_TRAY_IDLE}) {
+                 IDI_STATE_IDLE, IDI_TRAY_IDLE, IDI_STOP, IDI_PLAY, IDI_SPEAKER}) {
     std::string group = Raw(MAKEINTRESOURCEA(id), RT_GROUP_ICON);
     ASSERT_FALSE(group.empty()) << id;
     for (int size : {16, 32}) {
@@ -149,18 +149,23 @@ TEST_F(Resources, IconsHoldSmallAndLargeImages) {
   }
 }
 
-TEST_F(Resources, BannerIsATrueColourBitmap) {
-  GdiObject banner(LoadImageA(m_module.get(), MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP, 0, 0,
-                              LR_CREATEDIBSECTION));
-  ASSERT_TRUE(banner);
-  BITMAP bitmap = {};
-  ASSERT_TRUE(GetObjectA(banner.get(), sizeof bitmap, &bitmap));
-  EXPECT_EQ(bitmap.bmBitsPixel, 24);
-  // Wide and low like its 313 x 46 dialog-unit frame (dialog units are about twice as
-  // tall as wide, so the pixels are about 6:1 rather than 7:1).
-  const double ratio = double(bitmap.bmWidth) / bitmap.bmHeight;
-  EXPECT_GT(ratio, 5.5);
-  EXPECT_LT(ratio, 7.0);
+// The bitmaps are true colour and fill their dialog frames unscaled at the usual 96-dpi
+// dialog font, where a dialog unit is 1.5 pixels wide and 1.625 pixels tall.
+TEST_F(Resources, BitmapsAreTrueColourAtTheSizeOfTheirFrames) {
+  const struct {
+    int id;
+    int frameWidth, frameHeight;  // dialog units
+  } bitmaps[] = {{IDB_BANNER, 313, 46}, {IDB_ENCODER_PICTURE, 51, 60}};
+  for (const auto& b : bitmaps) {
+    SCOPED_TRACE(b.id);
+    GdiObject image(LoadImageA(m_module.get(), MAKEINTRESOURCEA(b.id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    ASSERT_TRUE(image);
+    BITMAP bitmap = {};
+    ASSERT_TRUE(GetObjectA(image.get(), sizeof bitmap, &bitmap));
+    EXPECT_EQ(bitmap.bmBitsPixel, 24);
+    EXPECT_NEAR(bitmap.bmWidth, b.frameWidth * 1.5, 1.0);
+    EXPECT_NEAR(bitmap.bmHeight, b.frameHeight * 1.625, 1.0);
+  }
 }
 
 // The version values as the about box reads them: the translation entry names the block.

@@ -1,5 +1,6 @@
 #include "support/AudioCheck.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -79,20 +80,35 @@ std::vector<uint8_t> TonePcm(unsigned sampleRate, unsigned channels, unsigned bi
   return pcm;
 }
 
-double ToneFrequency(const std::vector<int16_t>& samples, unsigned sampleRate) {
-  // Crossings are placed between samples by linear interpolation; a small threshold keeps
-  // noise around silence from counting.
-  double first = -1, last = -1;
-  size_t count = 0;
+namespace {
+
+// The rising zero crossings, placed between samples by linear interpolation; a small
+// threshold keeps noise around silence from counting.
+std::vector<double> RisingCrossings(const std::vector<int16_t>& samples) {
+  std::vector<double> crossings;
   for (size_t i = 1; i < samples.size(); ++i) {
     if (samples[i - 1] < 0 && samples[i] >= 0 && samples[i] - samples[i - 1] > 64) {
-      double at = double(i - 1) + double(-samples[i - 1]) / double(samples[i] - samples[i - 1]);
-      if (first < 0) first = at;
-      last = at;
-      ++count;
+      crossings.push_back(double(i - 1) + double(-samples[i - 1]) / double(samples[i] - samples[i - 1]));
     }
   }
-  return count < 2 ? 0.0 : double(count - 1) * sampleRate / (last - first);
+  return crossings;
+}
+
+}  // namespace
+
+double ToneFrequency(const std::vector<int16_t>& samples, unsigned sampleRate) {
+  const std::vector<double> crossings = RisingCrossings(samples);
+  if (crossings.size() < 2) return 0.0;
+  return double(crossings.size() - 1) * sampleRate / (crossings.back() - crossings.front());
+}
+
+double ToneFrequencyAcrossGaps(const std::vector<int16_t>& samples, unsigned sampleRate) {
+  const std::vector<double> crossings = RisingCrossings(samples);
+  if (crossings.size() < 3) return 0.0;
+  std::vector<double> periods;
+  for (size_t i = 1; i < crossings.size(); ++i) periods.push_back(crossings[i] - crossings[i - 1]);
+  std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+  return sampleRate / periods[periods.size() / 2];
 }
 
 std::vector<MpegFrameHeader> MpegFrames(const std::string& bytes, size_t offset) {

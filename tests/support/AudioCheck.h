@@ -28,6 +28,9 @@ std::vector<uint8_t> TonePcm(unsigned sampleRate, unsigned channels, unsigned bi
 
 // The frequency of a steady tone, from the first and last of its rising zero crossings.
 double ToneFrequency(const std::vector<int16_t>& samples, unsigned sampleRate);
+// The frequency of a tone that may have gaps (what a loaded machine's sound output gives):
+// from the median spacing of its rising zero crossings, which a few long gaps do not move.
+double ToneFrequencyAcrossGaps(const std::vector<int16_t>& samples, unsigned sampleRate);
 
 struct MpegFrameHeader {
   size_t offset = 0;

@@ -84,6 +84,7 @@ void MessageBoxWatcher::Watch() {
       seen.text = TextOf(::GetDlgItem(box, 0xFFFF));
       ::EnumChildWindows(box, &CollectButton, reinterpret_cast<LPARAM>(&seen.buttons));
       seen.icon = IconOf(box);
+      seen.owner = ::GetWindow(box, GW_OWNER);
       for (int i = 0; i < 50 && !seen.foreground; ++i, ::Sleep(10)) seen.foreground = ::GetForegroundWindow() == box;
       size_t index = 0;
       {

@@ -20,6 +20,7 @@ struct SeenMessageBox {
   BoxIcon icon = BoxIcon::None;  // read from the box's image control
   std::vector<int> buttons;      // ids of the box's push buttons (IDOK, IDYES, IDNO ...)
   bool foreground = false;       // the box was the foreground window
+  HWND owner = nullptr;          // the window that owns the box
 };
 
 class MessageBoxWatcher {

@@ -114,6 +114,39 @@ TEST_F(ControlsTest, SliderClickOnTheThumbStartsAnOrdinaryDrag) {
   for (const ScrollMessage& m : host.scrolls) EXPECT_EQ(m.from, slider.m_hWnd) << "the trackbar's own messages";
 }
 
+// A slider squeezed to nothing has a channel of no width: a click there is ignored.
+TEST_F(ControlsTest, SliderWithoutAChannelIgnoresClicks) {
+  CSliderCtrlEx& slider = host.slider;
+  slider.SetRange(0, 100, TRUE);
+  slider.SetPos(40);
+  ::MoveWindow(slider.m_hWnd, 10, 10, 0, 20, TRUE);
+  const RECT channel = slider.GetChannelRect();
+  ASSERT_LE(channel.right - channel.left, 0);
+  const RECT thumb = slider.GetThumbRect();
+  const LPARAM beside = At(thumb.right + 2, (thumb.top + thumb.bottom) / 2);  // not on the thumb
+  host.scrolls.clear();
+  slider.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, beside);
+  slider.SendMessage(WM_LBUTTONUP, 0, beside);
+  EXPECT_EQ(slider.GetPos(), 40);
+  EXPECT_TRUE(host.scrolls.empty());
+}
+
+int ChildrenWithId(HWND parent, int id) {
+  int count = 0;
+  for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (::GetDlgCtrlID(child) == id) ++count;
+  }
+  return count;
+}
+
+TEST_F(ControlsTest, VolumeCreatedTwiceKeepsOneWindow) {
+  ASSERT_EQ(ChildrenWithId(host.m_hWnd, CVolumeCtrl::kControlId), 1);
+  EXPECT_FALSE(host.volume.CreateVolumeCtrl(&host)) << "the object already has its window";
+  EXPECT_EQ(ChildrenWithId(host.m_hWnd, CVolumeCtrl::kControlId), 1) << "the second window is not left behind";
+  CVolumeCtrl orphan;
+  EXPECT_FALSE(orphan.CreateVolumeCtrl(nullptr));
+}
+
 TEST_F(ControlsTest, VolumeClicksRoundToTheNearestStep) {
   CVolumeCtrl& volume = host.volume;
   int minimum = 0, maximum = 0;

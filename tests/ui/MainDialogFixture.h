@@ -14,8 +14,9 @@
 #include "app/SettingsStore.h"
 #include "app/SondrelApp.h"
 #include "res/resource.h"
-#include "support/Screenshot.h"
+#include "support/AudioCheck.h"
 #include "tests/recorder/RecorderTestEnvironment.h"
+#include "tests/ui/DialogDriver.h"
 #include "ui/main/SondrelDlg.h"
 
 class MainDialogTest : public ::testing::Test {
@@ -38,40 +39,14 @@ class MainDialogTest : public ::testing::Test {
   }
 
   // Dispatches messages for `ms`, through the dialog's keyboard handling.
-  void Pump(int ms) {
-    const DWORD end = ::GetTickCount() + static_cast<DWORD>(ms);
-    do {
-      MSG msg;
-      while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (hwnd && ::IsWindow(hwnd) && ::IsDialogMessageA(hwnd, &msg)) continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-      }
-      ::Sleep(10);
-    } while (static_cast<int>(::GetTickCount() - end) < 0);
-  }
-  bool PumpUntil(const std::function<bool()>& done, int ms = 10000) {
-    for (int waited = 0; waited < ms && !done(); waited += 50) Pump(50);
-    return done();
-  }
+  void Pump(int ms) { PumpMessages(ms, hwnd); }
+  bool PumpUntil(const std::function<bool()>& done, int ms = 10000) { return ::PumpUntil(done, ms, hwnd); }
 
   HWND Item(int id) const { return ::GetDlgItem(hwnd, id); }
-  void Click(int id) { ::SendMessageA(Item(id), BM_CLICK, 0, 0); }
-  void Select(int id, int index) {
-    ::SendMessageA(Item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(id)));
-  }
-  std::string Text(int id) const {
-    char text[512] = {};
-    ::GetWindowTextA(id ? Item(id) : hwnd, text, sizeof text);
-    return text;
-  }
-  std::string Selected(int id) const {
-    const LRESULT index = ::SendMessageA(Item(id), CB_GETCURSEL, 0, 0);
-    char text[256] = {};
-    if (index >= 0) ::SendMessageA(Item(id), CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
-    return text;
-  }
+  void Click(int id) { ClickItem(hwnd, id); }
+  void Select(int id, int index) { SelectComboItem(hwnd, id, index); }
+  std::string Text(int id) const { return WindowText(id ? Item(id) : hwnd); }
+  std::string Selected(int id) const { return ComboSelection(Item(id)); }
   bool Enabled(int id) const { return ::IsWindowEnabled(Item(id)) != FALSE; }
   int State() const { return app.m_recordingState; }
   HICON StateIcon() const { return reinterpret_cast<HICON>(::SendMessageA(Item(IDC_STATE_ICON), STM_GETICON, 0, 0)); }
@@ -97,9 +72,28 @@ class MainDialogTest : public ::testing::Test {
     EXPECT_EQ(Enabled(IDC_PAUSE), state == Recording || state == Paused);
     EXPECT_EQ(Enabled(IDC_PLAY), state == Idle);
   }
-  void Screenshot(const char* name) {
-    const std::string path = ArtifactPath(name);
-    if (!path.empty()) SaveScreenAsBitmap(path);
+  void Screenshot(const char* name) { SaveScreenshot(name); }
+
+  // The clock read around the clicks of Start and Stop. A recording made between them lasts
+  // at least from the end of the first click to the start of the second and at most from
+  // the start of the first to the end of the second, give or take the device's 100 ms
+  // buffers; a busy machine stretches the clicks and the recording alike.
+  struct RecordingSpan {
+    DWORD beforeStart = 0, afterStart = 0, beforeStop = 0, afterStop = 0;
+  };
+  void ClickStart(RecordingSpan& span) {
+    span.beforeStart = ::GetTickCount();
+    Click(IDC_RECORD);
+    span.afterStart = ::GetTickCount();
+  }
+  void ClickStop(RecordingSpan& span) {
+    span.beforeStop = ::GetTickCount();
+    Click(IDC_RECORD);
+    span.afterStop = ::GetTickCount();
+  }
+  static void ExpectRecordedFor(const DecodedAudio& audio, const RecordingSpan& span) {
+    EXPECT_GE(audio.Seconds(), (span.beforeStop - span.afterStart) / 1000.0 - 0.2);
+    EXPECT_LE(audio.Seconds(), (span.afterStop - span.beforeStart) / 1000.0 + 0.2);
   }
 
   RecorderTestEnvironment env;

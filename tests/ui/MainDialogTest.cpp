@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
+#include <functional>
 #include <thread>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "support/AudioCheck.h"
 #include "support/MessageBoxWatcher.h"
 #include "tests/ui/MainDialogFixture.h"
+#include "tests/ui/DialogDriver.h"
 #include "ui/main/WindowUtilities.h"
 
 namespace {
@@ -180,12 +183,13 @@ TEST_F(MainDialogTest, RecordsFromTheStartButtonAndAdvancesTheCounter) {
   Open();
   const std::string shown = Text(IDC_FILENAME);
   ASSERT_EQ(shown, Name(7));
-  Click(IDC_RECORD);
+  RecordingSpan span;
+  ClickStart(span);
   ExpectControlsFor(Recording);
   Pump(300);
   Screenshot("main-window-recording.bmp");
   Pump(1200);
-  Click(IDC_RECORD);
+  ClickStop(span);
   ExpectControlsFor(Idle);
   EXPECT_EQ(Text(IDC_FILENAME), Name(8));
   EXPECT_EQ(Settings().GetUInt(FileCount), 8u);
@@ -194,7 +198,7 @@ TEST_F(MainDialogTest, RecordsFromTheStartButtonAndAdvancesTheCounter) {
 
   const DecodedAudio audio = DecodeWithFfmpeg(shown);
   ASSERT_EQ(audio.error, "");
-  EXPECT_NEAR(audio.Seconds(), 1.5, 0.4);
+  ExpectRecordedFor(audio, span);
   EXPECT_NEAR(ToneFrequency(audio.samples, audio.sampleRate), 1000.0, 10.0);
 }
 
@@ -252,14 +256,166 @@ TEST_F(MainDialogTest, PauseThenStop) {
   EXPECT_EQ(DecodeWithFfmpeg(Name(1)).error, "");
 }
 
-TEST_F(MainDialogTest, PlayReturnsToIdle) {
+// What the main window and the player show while the player is open, read from the actor.
+struct WhilePlaying {
+  bool playEnabled = true;
+  HICON stateIcon = nullptr;
+  std::vector<std::string> files;
+  std::string timeAfterASecond;
+};
+
+TEST_F(MainDialogTest, PlayOpensThePlayerOnTheLastRecordingWhileTheStateIsPlaying) {
+  Settings().SetString(AudioInput, "Line In");
   Open();
-  Click(IDC_PLAY);
+  {
+    DialogActor actor("No File", [](HWND) {});
+    Click(IDC_PLAY);
+    EXPECT_TRUE(actor.Finish()) << "before any recording the player has no file";
+  }
   ExpectControlsFor(Idle);
+
   Click(IDC_RECORD);
   Click(IDC_PLAY);  // disabled while recording: nothing happens
   EXPECT_EQ(State(), Recording);
+  Pump(1500);
   Click(IDC_RECORD);
+  WhilePlaying seen;
+  {
+    DialogActor actor("0001.mp3", [&](HWND player) {
+      seen.playEnabled = ::IsWindowEnabled(Item(IDC_PLAY)) != FALSE;
+      seen.stateIcon = reinterpret_cast<HICON>(::SendMessageA(Item(IDC_STATE_ICON), STM_GETICON, 0, 0));
+      seen.files = ListBoxItems(::GetDlgItem(player, IDC_FILE_LIST));
+      HWND time = ::GetDlgItem(player, IDC_PLAY_TIME);
+      for (int i = 0; i < 100 && WindowText(time) != "00:01"; ++i) ::Sleep(50);
+      seen.timeAfterASecond = WindowText(time);
+      ::PostMessageA(player, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
+    });
+    Click(IDC_PLAY);
+    ASSERT_TRUE(actor.Finish());
+  }
+  EXPECT_FALSE(seen.playEnabled);
+  EXPECT_EQ(seen.stateIcon, Icon(IDI_STATE_PLAYING));
+  EXPECT_EQ(seen.files, std::vector<std::string>{Name(1)}) << "the folder of the current name";
+  EXPECT_EQ(seen.timeAfterASecond, "00:01") << "the player played the file";
+  ExpectControlsFor(Idle);
+}
+
+TEST_F(MainDialogTest, BoxRaisedWhileThePlayerIsOpenIsOwnedByItAndComesToTheFront) {
+  WriteWholeFile(env.folder.File("broken.mp3"), std::string(4096, 'x'));
+  Open();
+  MessageBoxWatcher watcher(IDOK);
+  HWND shownPlayer = nullptr;
+  DialogActor actor("No File", [&](HWND player) {
+    shownPlayer = player;
+    ::Sleep(300);  // the player has become the active window
+    HWND list = ::GetDlgItem(player, IDC_FILE_LIST);
+    ::SendMessageA(list, LB_SETCURSEL, 0, 0);
+    ::PostMessageA(player, WM_COMMAND, MAKEWPARAM(IDC_FILE_LIST, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+    for (int i = 0; i < 500 && watcher.Seen().empty(); ++i) ::Sleep(20);
+    ::Sleep(300);  // the answer reaches the box
+  });
+  Click(IDC_PLAY);
+  ASSERT_TRUE(actor.Finish());
+  const std::vector<SeenMessageBox> seen = watcher.Seen();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].text, "Could not run audio file!");
+  EXPECT_EQ(seen[0].owner, shownPlayer);
+  EXPECT_TRUE(seen[0].foreground);
+}
+
+// The audio settings a user picks are the ones the next recording has.
+TEST_F(MainDialogTest, AudioButtonsSettingsReachTheNextRecording) {
+  Settings().SetString(AudioInput, "Line In");  // 1000 Hz
+  Open();
+  const struct {
+    const char* what;
+    int format;  // index in the format list
+    int bits;    // index in the bits list
+    const char* rate;
+    int channelButton;
+    int modeButton;
+    int constBitRate;  // index in the constant bit-rate list
+    const char* extension;
+    unsigned fileRate, channels, bitsPerSample;
+    unsigned frameBitRate;  // every frame's, for a constant bit rate
+  } cases[] = {
+      {"WAV 8-bit 22050 Hz stereo", 1, 0, "22050", IDC_STEREO, IDC_CONSTANT_BIT_RATE, 0, ".wav", 22050, 2, 8, 0},
+      {"MP3 at 8000 Hz: an 11025 Hz file, 128 kbit/s as 64", 0, 1, "8000", IDC_STEREO, IDC_CONSTANT_BIT_RATE, 11,
+       ".mp3", 11025, 2, 0, 64},
+      {"MP3 44100 Hz mono, variable", 0, 1, "44100", IDC_MONO, IDC_VARIABLE_BIT_RATE, 0, ".mp3", 44100, 1, 0, 0},
+  };
+  uint32_t number = 1;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Select(IDC_FORMAT, c.format);
+    DialogActor actor("Audio Settings", [&](HWND settings) {
+      SelectComboItem(settings, IDC_BITS_PER_SAMPLE, c.bits);
+      HWND rates = ::GetDlgItem(settings, IDC_SAMPLE_RATE);
+      SelectComboItem(settings, IDC_SAMPLE_RATE,
+                      int(::SendMessageA(rates, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(c.rate))));
+      ClickItem(settings, c.channelButton);
+      SelectComboItem(settings, IDC_CONST_BIT_RATE_LIST, c.constBitRate);
+      ClickItem(settings, c.modeButton);
+      ClickItem(settings, IDOK);
+    });
+    Click(IDC_AUDIO);
+    ASSERT_TRUE(actor.Finish());
+    EXPECT_EQ(Settings().GetUInt(SamplesPerSecond), uint32_t(std::atoi(c.rate)));
+
+    RecordingSpan span;
+    ClickStart(span);
+    ASSERT_EQ(State(), Recording);
+    Pump(1200);
+    ClickStop(span);
+    const std::string path = Name(number++, c.extension);
+    const DecodedAudio audio = DecodeWithFfmpeg(path);
+    ASSERT_EQ(audio.error, "");
+    EXPECT_EQ(audio.sampleRate, c.fileRate);
+    EXPECT_EQ(audio.channels, c.channels);
+    ExpectRecordedFor(audio, span);
+    EXPECT_NEAR(ToneFrequency(audio.samples, audio.sampleRate), 1000.0, 10.0);
+    if (c.bitsPerSample != 0) {
+      const WaveFile wave = ReadWaveHeader(path);
+      EXPECT_EQ(wave.sampleRate, c.fileRate);
+      EXPECT_EQ(wave.channels, c.channels);
+      EXPECT_EQ(wave.bitsPerSample, c.bitsPerSample);
+      continue;
+    }
+    const std::string bytes = ReadWholeFile(path);
+    const std::vector<MpegFrameHeader> frames = MpegFrames(bytes);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_NE(bytes.substr(0, frames[0].size).find(c.frameBitRate ? "Info" : "Xing"), std::string::npos);
+    for (const MpegFrameHeader& frame : frames) {
+      EXPECT_EQ(frame.sampleRate, c.fileRate);
+      if (c.frameBitRate) {
+        EXPECT_EQ(frame.bitRate, c.frameBitRate) << "frame at " << frame.offset;
+      }
+    }
+  }
+}
+
+TEST_F(MainDialogTest, SystemMenuOpensTheAboutBoxAndPassesOtherCommandsOn) {
+  Open();
+  HMENU menu = ::GetSystemMenu(hwnd, FALSE);
+  const int count = ::GetMenuItemCount(menu);
+  ASSERT_GE(count, 2);
+  EXPECT_EQ(::GetMenuItemID(menu, count - 1), UINT(IDM_ABOUTBOX));
+  EXPECT_TRUE(::GetMenuState(menu, UINT(count - 2), MF_BYPOSITION) & MF_SEPARATOR);
+  char item[64] = {};
+  ::GetMenuStringA(menu, IDM_ABOUTBOX, item, sizeof item, MF_BYCOMMAND);
+  EXPECT_STREQ(item, "&About Velmora Sondrel...");
+
+  std::string nameLine;
+  DialogActor actor("About Velmora Sondrel", [&](HWND about) {
+    nameLine = WindowText(::GetDlgItem(about, IDC_ABOUT_NAME));
+    ClickItem(about, IDOK);
+  });
+  ::SendMessageA(hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+  ASSERT_TRUE(actor.Finish());
+  EXPECT_EQ(nameLine.rfind("Velmora Sondrel v", 0), 0u) << nameLine;
+
+  ::SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);  // not the program's own: the default closes
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd); }, 3000));
 }
 
 TEST_F(MainDialogTest, LostDeviceStopsTheRecording) {

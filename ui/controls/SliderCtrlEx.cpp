@@ -20,6 +20,7 @@ void CSliderCtrlEx::OnLButtonDown(UINT, POINTS point) {
   GetRange(minimum, maximum);
 
   const int width = channel.right - channel.left;
+  if (width <= 0) return;  // not laid out: the click is ignored
   const int offset = ((client.right - client.left) - width) / 2;
   const int x = point.x - offset;
   // Left of the channel gives a value below the minimum, which the trackbar clamps.

@@ -50,10 +50,15 @@ const MessageMap* CVolumeCtrl::GetMessageMap() const {
 }
 
 BOOL CVolumeCtrl::CreateVolumeCtrl(CWnd* parent) {
+  if (parent == nullptr) return FALSE;
   HWND hwnd = ::CreateWindowExA(0, TRACKBAR_CLASSA, "", WS_CHILD | WS_VISIBLE | TBS_NOTICKS, 0, 0, 0, 0,
                                 parent->m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kControlId)),
                                 AfxGetInstanceHandle(), nullptr);
-  if (hwnd == nullptr || !SubclassWindow(hwnd)) return FALSE;
+  if (hwnd == nullptr) return FALSE;
+  if (!SubclassWindow(hwnd)) {  // already bound to a window: the new one is not kept
+    ::DestroyWindow(hwnd);
+    return FALSE;
+  }
   SetRange(1, 100, FALSE);
   SetPosNotify(60);
   SetPageSize(8);

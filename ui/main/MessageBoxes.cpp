@@ -27,10 +27,15 @@ std::string FormatArguments(const char* format, va_list args) {
   return text;
 }
 
+// The owner is taken before the main window comes forward: from then on the main window is
+// its own last active popup, and a box raised over an open dialog would belong to the
+// disabled window behind that dialog.
 int Show(UINT style, const char* format, va_list args) {
   const std::string text = FormatArguments(format, args);
-  if (CWnd* main = AfxGetMainWnd()) ForceForegroundWindow(main->m_hWnd);
-  return AfxMessageBox(text, style);
+  const HWND owner = AfxGetMessageBoxOwner();
+  CWnd* main = AfxGetMainWnd();
+  if (main != nullptr && main->m_hWnd != nullptr) ForceForegroundWindow(main->m_hWnd);
+  return AfxMessageBox(text, style, owner);
 }
 
 // A missing string gives an empty text, still shown.

@@ -10,6 +10,7 @@
 #include "framework/WinApp.h"
 #include "recorder/CaptureDevices.h"
 #include "res/resource.h"
+#include "ui/dialogs/AboutDlg.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/WindowUtilities.h"
 
@@ -33,6 +34,7 @@ const MessageMap* CSondrelDlg::GetMessageMap() const {
       OnClicked<&D::ToggleRecording>(IDC_RECORD),
       OnClicked<&D::TogglePause>(IDC_PAUSE),
       On<WM_CLOSE, &D::OnClose>(),
+      OnClicked<&D::OnAudioSettings>(IDC_AUDIO),
       On<WM_VSCROLL, &D::OnVScroll>(),
       OnCommandFrom<&D::OnBannerClicked>(IDC_BANNER, STN_CLICKED),
       OnClicked<&D::OnReset>(IDC_RESET),
@@ -185,8 +187,14 @@ void CSondrelDlg::SelectComboByText(CComboBox& combo, const std::string& text) {
 
 void CSondrelDlg::OnSysCommand(UINT id, LPARAM) {
   const UINT command = id & 0xFFF0;
-  if (command == SC_MINIMIZE && Settings().GetBool(Iconize)) IconizeWindow(true);
-  else Default();
+  if (command == IDM_ABOUTBOX) {
+    CAboutDlg about(this);
+    about.DoModal();
+  } else if (command == SC_MINIMIZE && Settings().GetBool(Iconize)) {
+    IconizeWindow(true);
+  } else {
+    Default();
+  }
 }
 
 void CSondrelDlg::OnPaint() {

@@ -118,6 +118,7 @@ class CSondrelDlg : public CDialog {
   void OnAddSeqNumClicked();
   void OnOverwritePromptClicked();
   void OnIconizeClicked();
+  void OnAudioSettings();
   void OnPlay();
   void OnHelpButton();
 

@@ -5,6 +5,7 @@
 #include "app/WindowMessages.h"
 #include "recorder/PathProbe.h"
 #include "res/resource.h"
+#include "ui/dialogs/Player.h"
 #include "ui/main/MessageBoxes.h"
 #include "ui/main/PathParts.h"
 #include "ui/main/SondrelDlg.h"
@@ -84,11 +85,16 @@ void CSondrelDlg::TogglePause() {
   UpdateRecordingControls();
 }
 
+// The player plays the last recording and lists the output folder. The state is Playing
+// for as long as it is open; nothing else changes the state then (a schedule acts only
+// while Idle or Recording).
 void CSondrelDlg::OnPlay() {
   int& state = TheApp().m_recordingState;
   if (state != Idle) return;
   state = Playing;
   UpdateRecordingControls();
+  CPlayer player(m_lastRecordedFile, GetFolderPart(m_outputFileName.GetFileName()), this);
+  player.DoModal();
   state = Idle;
   UpdateRecordingControls();
 }

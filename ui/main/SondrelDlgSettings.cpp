@@ -10,6 +10,7 @@
 #include "framework/FileDialog.h"
 #include "recorder/CaptureDevices.h"
 #include "res/resource.h"
+#include "ui/dialogs/AudioSettings.h"
 #include "ui/main/PathParts.h"
 #include "ui/main/SondrelDlg.h"
 #include "ui/main/WindowUtilities.h"
@@ -91,3 +92,9 @@ void CSondrelDlg::OnBrowse() {
 void CSondrelDlg::OnBannerClicked() { OpenWithShell(m_hWnd, LoadProgramString(IDS_PRODUCT_URL)); }
 
 void CSondrelDlg::OnHelpButton() { OpenWithShell(m_hWnd, GetModuleDirectory() + "\\Help\\index.html"); }
+
+// The dialog writes the settings itself; the recorder reads them at the next start.
+void CSondrelDlg::OnAudioSettings() {
+  CAudioSettings settings(this);
+  settings.DoModal();
+}

@@ -1,0 +1,51 @@
+#pragma once
+// Drives the program's dialogs with the messages a user's clicks, selections and keys
+// produce, and reads back what the user would see.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Dispatches this thread's messages for `ms`, through `dialog`'s keyboard handling if given.
+void PumpMessages(int ms, HWND dialog = nullptr);
+// Pumps until `done` holds, for up to `ms`; whether it holds.
+bool PumpUntil(const std::function<bool()>& done, int ms = 10000, HWND dialog = nullptr);
+
+std::string WindowText(HWND window);
+// The text of a combo box's selected item; empty when nothing is selected.
+std::string ComboSelection(HWND combo);
+// A click on a button: it sends its notification to the dialog as a real click does.
+void ClickItem(HWND dialog, int id);
+// The user picks item `index` of a drop-down list: the combo's selection and its
+// CBN_SELCHANGE.
+void SelectComboItem(HWND dialog, int id, int index);
+
+// Keeps a picture of the whole screen as `name` among the run's artifacts, for a person to
+// look at; nothing when the run keeps none.
+void SaveScreenshot(const char* name);
+
+// The visible dialog of this process with the title `title`, or null.
+HWND FindDialog(const std::string& title);
+// The texts of a list box's items, in order.
+std::vector<std::string> ListBoxItems(HWND list);
+
+// Works a modal dialog that the test thread is about to open: a thread of its own waits
+// for the dialog titled `title` and runs `act` with it (messages sent from there are handled
+// by the dialog's modal loop). Whatever `act` leaves open is cancelled, so the test thread
+// always gets out of its modal loop.
+class DialogActor {
+ public:
+  DialogActor(std::string title, std::function<void(HWND)> act, unsigned timeoutMs = 20000);
+  ~DialogActor();  // waits for the actor to finish
+  DialogActor(const DialogActor&) = delete;
+  DialogActor& operator=(const DialogActor&) = delete;
+
+  // Waits for the actor; whether the dialog appeared.
+  bool Finish();
+
+ private:
+  bool m_found = false;
+  std::thread m_thread;
+};
