@@ -1,5 +1,6 @@
 #include "support/AudioCheck.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -93,6 +94,34 @@ double ToneFrequency(const std::vector<int16_t>& samples, unsigned sampleRate) {
     }
   }
   return count < 2 ? 0.0 : double(count - 1) * sampleRate / (last - first);
+}
+
+ToneSpan FindToneSpan(const std::vector<int16_t>& samples, unsigned sampleRate, int threshold) {
+  ToneSpan span;
+  size_t quietStart = 0, longest = 0;
+  for (size_t i = 0; i < samples.size(); ++i) {
+    if (std::abs(int(samples[i])) < threshold) continue;
+    if (!span.found) {
+      span.found = true;
+      span.first = i;
+    } else {
+      longest = std::max(longest, i - quietStart);
+    }
+    span.last = i;
+    quietStart = i + 1;
+  }
+  if (span.found && sampleRate > 0) {
+    span.seconds = double(span.last - span.first + 1) / sampleRate;
+    span.longestQuiet = double(longest) / sampleRate;
+  }
+  return span;
+}
+
+double Rms(const std::vector<int16_t>& samples, size_t first, size_t last) {
+  if (first > last || last >= samples.size()) return 0.0;
+  double sum = 0;
+  for (size_t i = first; i <= last; ++i) sum += double(samples[i]) * samples[i];
+  return std::sqrt(sum / double(last - first + 1));
 }
 
 std::vector<MpegFrameHeader> MpegFrames(const std::string& bytes, size_t offset) {
