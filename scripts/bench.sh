@@ -1,17 +1,32 @@
 #!/usr/bin/env bash
-# Benchmarks the MP3 recording graph under Wine against the host's native lame, and prints
-# speeds, their ratio and the memory the graph adds: bash scripts/bench.sh [build folder]
-# (default build/x86_64; configured and built here as needed). Figures only: it fails only
-# when it cannot measure.
+# Runs the benchmarks under Wine and prints their figures: bash scripts/bench.sh [build folder]
+# [benchmark...] (default build/x86_64, configured and built here as needed; default
+# benchmarks: recording_bench live_capture_bench).
+#   recording_bench     the MP3 recording graph against the host's native lame: speeds, their
+#                       ratio and the memory the graph adds
+#   live_capture_bench  live recording from the sound server: the CPU of the whole process and
+#                       the time from Start to the first audio and from Stop to the complete
+#                       file (arguments after "--": the seconds of the CPU recording)
+# Figures only: a benchmark fails only when it cannot measure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$root/build/x86_64}
+shift || true
+benches=()
+while [ $# -gt 0 ] && [ "$1" != "--" ]; do benches+=("$1"); shift; done
+[ "${1:-}" = "--" ] && shift
+[ ${#benches[@]} -gt 0 ] || benches=(recording_bench live_capture_bench)
 if [ ! -f "$dir/build.ninja" ]; then
   cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
 fi
-cmake --build "$dir" --target recording_bench
+cmake --build "$dir" --target "${benches[@]}"
 dir=$(cd "$dir" && pwd)
 run=$(mktemp -d "$dir/bench-run.XXXXXX")
 . "$root/scripts/test-env.sh"
-sondrel_env_start "$run" no-audio
-(cd "$dir/bin" && wine recording_bench.exe)
+# A sound server with a null sink kept running, for the live capture.
+sondrel_env_start "$run" audio
+sondrel_keep_sink_running
+for bench in "${benches[@]}"; do
+  echo "== $bench"
+  (cd "$dir/bin" && wine "$bench.exe" "$@")
+done

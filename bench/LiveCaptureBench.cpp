@@ -1,0 +1,181 @@
+// Live recording under Wine from the sound server through Sondrel's capture source
+// ("Sondrel Audio Capture" over waveIn), by the program's own recorder and filters:
+// - the CPU of the whole process, every thread of it (Wine's audio threads included), while
+//   recording MP3 at 128 kbit/s stereo in real time (aim: under 1 % of one core);
+// - the time from pressing Start to the first audio in the file, and from Stop to the
+//   complete file (aim: under 150 ms each), for WAV and MP3.
+// Needs a PulseAudio daemon with a null sink "nullsink" (scripts/bench.sh starts one); a tone
+// plays into it throughout. Prints figures; a benchmark never fails on them.
+//   live_capture_bench.exe [seconds of the CPU recording, default 60]
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/BundledFilters.h"
+#include "app/SettingsStore.h"
+#include "filters/wavdest/WaveHeader.h"
+#include "recorder/Recorder.h"
+#include "support/LinuxCommand.h"
+#include "support/LiveAudio.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// CPU seconds of the whole Unix process: every thread, also those Wine's audio drivers start
+// outside Windows' knowledge. Read from /proc through Wine's mapping of the Linux root (Z:).
+double UnixProcessCpuSeconds(double ticksPerSecond) {
+  const std::string stat = ReadWholeFile("Z:\\proc\\self\\stat");
+  const size_t name = stat.rfind(')');
+  if (name == std::string::npos) return -1;
+  // After the name: state (field 3) ... utime (14), stime (15).
+  const char* at = stat.c_str() + name + 2;
+  for (int field = 3; field < 14; ++field) at = std::strchr(at, ' ') + 1;
+  char* end = nullptr;
+  const double user = std::strtod(at, &end);
+  const double system = std::strtod(end, nullptr);
+  return (user + system) / ticksPerSecond;
+}
+
+double WindowsProcessCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto seconds = [](const FILETIME& t) { return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7; };
+  return seconds(kernel) + seconds(user);
+}
+
+long long FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+CRecorder& Configure(CRecorder& recorder, const std::string& path) {
+  recorder.SetOutputFile(path);
+  recorder.SetDevice(kMonitorDevice);
+  recorder.SetInputLine(kCaptureLine);
+  recorder.m_sampleRate = 44100;
+  recorder.m_channels = 2;
+  recorder.m_bytesPerSample = 2;
+  recorder.m_level = 1.0;
+  return recorder;
+}
+
+struct Latency {
+  double toFirstAudio = -1;  // ms from pressing Start; -1 when none came within 5 s
+  double toCompleteFile = -1;
+};
+
+// One recording of about a second: when the file first holds more than `noAudioBytes`, and
+// how long Stop takes (the file is complete once it returns: the File Writer has closed it).
+Latency MeasureOnce(unsigned format, const std::string& path, long long noAudioBytes) {
+  Latency latency;
+  CRecorder recorder;
+  Configure(recorder, path);
+  const Clock::time_point pressed = Clock::now();
+  if (FAILED(recorder.Start(format, nullptr))) return latency;
+  while (Clock::now() - pressed < std::chrono::seconds(5)) {
+    if (FileSize(path) > noAudioBytes) {
+      latency.toFirstAudio = Milliseconds(Clock::now() - pressed);
+      break;
+    }
+    ::Sleep(1);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  const Clock::time_point stop = Clock::now();
+  recorder.Stop();
+  latency.toCompleteFile = Milliseconds(Clock::now() - stop);
+  return latency;
+}
+
+void PrintLatencies(const char* what, std::vector<double> ms) {
+  std::sort(ms.begin(), ms.end());
+  if (ms.empty() || ms.front() < 0) {
+    std::printf("  %-44s not measured\n", what);
+    return;
+  }
+  std::printf("  %-44s median %6.1f ms, min %6.1f, max %6.1f (aim: under 150 ms)\n", what, ms[ms.size() / 2],
+              ms.front(), ms.back());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
+  ::CoInitialize(nullptr);
+  int result = 1;
+  {
+    CBundledFilters filters(BundledFiltersPath(), BundledFilterClasses());
+    TempDir dir;
+    Settings().Load(dir.File("Sondrel.cfg").c_str());  // none there: the defaults
+    Settings().SetUInt(Mp3BitRateType, 0);
+    Settings().SetUInt(Mp3ConstBitRate, 128);
+    Settings().SetUInt(Mp3EncQuality, 5);
+    const double ticks = std::atof(RunLinuxCommand("getconf CLK_TCK").output.c_str());
+    if (!PlayTone(dir.path(), 1000, seconds + 60, 0.5, false)) std::printf("(no tone: paplay failed)\n");
+
+    // Start and Stop, five times each for WAV and MP3. A WAV file holds its header from the
+    // start; an MP3 file its first (empty) frame, at most 1045 bytes at 44100 Hz.
+    std::printf("Start to the first audio in the file, Stop to the complete file (44100 Hz 16-bit stereo):\n");
+    struct Kind {
+      const char* name;
+      unsigned format;
+      long long noAudioBytes;
+    };
+    const Kind kinds[] = {{"WAV", 1, static_cast<long long>(kWaveHeaderSize)}, {"MP3", kFormatMp3, 1045}};
+    for (const Kind& kind : kinds) {
+      std::vector<double> first, complete;
+      for (int i = 0; i < 5; ++i) {
+        const Latency l = MeasureOnce(kind.format, dir.File("latency" + std::to_string(i)), kind.noAudioBytes);
+        first.push_back(l.toFirstAudio);
+        complete.push_back(l.toCompleteFile);
+      }
+      PrintLatencies((std::string(kind.name) + ": Start to the first audio written").c_str(), first);
+      PrintLatencies((std::string(kind.name) + ": Stop to the complete file").c_str(), complete);
+    }
+
+    // The idle process first, for comparison, then the recording.
+    const double idleSeconds = std::min(seconds, 10.0);
+    double unixBefore = UnixProcessCpuSeconds(ticks), windowsBefore = WindowsProcessCpuSeconds();
+    std::this_thread::sleep_for(std::chrono::duration<double>(idleSeconds));
+    const double idleUnix = UnixProcessCpuSeconds(ticks) - unixBefore;
+
+    CRecorder recorder;
+    Configure(recorder, dir.File("cpu.mp3"));
+    if (SUCCEEDED(recorder.Start(kFormatMp3, nullptr))) {
+      unixBefore = UnixProcessCpuSeconds(ticks);
+      windowsBefore = WindowsProcessCpuSeconds();
+      const Clock::time_point begin = Clock::now();
+      std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+      const double unixCpu = UnixProcessCpuSeconds(ticks) - unixBefore;
+      const double windowsCpu = WindowsProcessCpuSeconds() - windowsBefore;
+      const double wall = std::chrono::duration<double>(Clock::now() - begin).count();
+      recorder.Stop();
+      std::printf("CPU while recording MP3 128 kbit/s 44100 Hz stereo live for %.0f s:\n", wall);
+      std::printf("  whole process (every Unix thread)  %7.3f s = %5.2f %% of one core (aim: under 1 %%)\n", unixCpu,
+                  100 * unixCpu / wall);
+      std::printf("  Windows threads (GetProcessTimes)  %7.3f s = %5.2f %% of one core\n", windowsCpu,
+                  100 * windowsCpu / wall);
+      std::printf("  for comparison, the idle process   %7.3f s = %5.2f %% of one core (%.0f s)\n", idleUnix,
+                  100 * idleUnix / idleSeconds, idleSeconds);
+      std::printf("file: %lld bytes of MP3 (%.1f kbit/s)\n", FileSize(dir.File("cpu.mp3")),
+                  FileSize(dir.File("cpu.mp3")) * 8 / wall / 1000);
+      result = 0;
+    } else {
+      std::printf("could not start recording from \"%s\"\n", kMonitorDevice);
+    }
+    StopTone(dir.path());
+  }
+  ::CoUninitialize();
+  return result;
+}
