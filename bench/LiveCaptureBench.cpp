@@ -20,6 +20,7 @@
 
 #include "app/BundledFilters.h"
 #include "app/SettingsStore.h"
+#include "bench/BenchSettings.h"
 #include "filters/wavdest/WaveHeader.h"
 #include "recorder/Recorder.h"
 #include "support/LinuxCommand.h"
@@ -117,10 +118,7 @@ int main(int argc, char** argv) {
   {
     CBundledFilters filters(BundledFiltersPath(), BundledFilterClasses());
     TempDir dir;
-    Settings().Load(dir.File("Sondrel.cfg").c_str());  // none there: the defaults
-    Settings().SetUInt(Mp3BitRateType, 0);
-    Settings().SetUInt(Mp3ConstBitRate, 128);
-    Settings().SetUInt(Mp3EncQuality, 5);
+    LoadBenchSettings(dir);
     const double ticks = std::atof(RunLinuxCommand("getconf CLK_TCK").output.c_str());
     if (!PlayTone(dir.path(), 1000, seconds + 60, 0.5, false)) std::printf("(no tone: paplay failed)\n");
 
