@@ -57,10 +57,11 @@ fi
 
 # One index of the mirror can be inconsistent and make `apt-get update` exit 100
 # while everything needed is still available; the install below is what must succeed.
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q || echo "setup: apt-get update reported an error; trying the install anyway" >&2
+apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+"${apt[@]}" update -q || echo "setup: apt-get update reported an error; trying the install anyway" >&2
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+  if ! "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"; then
     echo "setup: could not install: ${missing[*]}" >&2
     echo "setup: check the network access to Debian's mirror and the apt sources." >&2
     exit 1

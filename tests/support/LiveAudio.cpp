@@ -14,8 +14,8 @@ bool PlayTone(const std::string& folder, double hz, double seconds, double ampli
   if (RunLinuxCommand("sox -n -r 44100 -c 2 -b 16 " + file + synth).exitCode != 0) return false;
   const std::string play = "paplay --device=nullsink " + file;
   if (wait) return RunLinuxCommand(play, unsigned(seconds * 1000) + 30000).exitCode == 0;
-  return RunLinuxCommand(play + " >/dev/null 2>&1 & echo $! >" + ShellQuote(UnixPath(folder + "\\tone.pid"))).exitCode ==
-         0;
+  const std::string pidFile = ShellQuote(UnixPath(folder + "\\tone.pid"));
+  return RunLinuxCommand(play + " >/dev/null 2>&1 & echo $! >" + pidFile).exitCode == 0;
 }
 
 void StopTone(const std::string& folder) {

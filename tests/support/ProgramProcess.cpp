@@ -33,7 +33,8 @@ ProgramProcess::ProgramProcess(const std::string& folder) {
   const std::string exe = folder + "\\Sondrel.exe";
   if (!::CopyFileA((GetModuleDirectory() + "\\Sondrel.exe").c_str(), exe.c_str(), FALSE)) return;
   // Shipped beside the program: its own filters (encoder, WAV writer, capture source).
-  ::CopyFileA((GetModuleDirectory() + "\\SondrelFilters.dll").c_str(), (folder + "\\SondrelFilters.dll").c_str(), FALSE);
+  const std::string filters = "\\SondrelFilters.dll";
+  ::CopyFileA((GetModuleDirectory() + filters).c_str(), (folder + filters).c_str(), FALSE);
   std::string commandLine = "\"" + exe + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
