@@ -1,7 +1,8 @@
 // Live recording under Wine from the sound server through Sondrel's capture source
 // ("Sondrel Audio Capture" over waveIn), by the program's own recorder and filters:
 // - the CPU of the whole process, every thread of it (Wine's audio threads included), while
-//   recording MP3 at 128 kbit/s stereo in real time (aim: under 1 % of one core);
+//   recording MP3 at 128 kbit/s stereo in real time (aim: under 1 % of one core), with the
+//   idle process and a WAV recording for comparison, and the wineserver's share beside it;
 // - the time from pressing Start to the first audio in the file, and from Stop to the
 //   complete file (aim: under 150 ms each), for WAV and MP3.
 // Needs a PulseAudio daemon with a null sink "nullsink" (scripts/bench.sh starts one); a tone
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,9 +35,10 @@ using Clock = std::chrono::steady_clock;
 
 double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-// CPU seconds of the whole Unix process: every thread, also those Wine's audio drivers start
-// outside Windows' knowledge. Read from /proc through Wine's mapping of the Linux root (Z:).
-double UnixProcessCpuSeconds(double ticksPerSecond) {
+// CPU seconds of the wineserver: Wine opens files in the server, so /proc/self (through
+// Wine's mapping of the Linux root, Z:) is the server's. Its work for this process's waits,
+// messages and file writes is part of the cost of recording.
+double WineserverCpuSeconds(double ticksPerSecond) {
   const std::string stat = ReadWholeFile("Z:\\proc\\self\\stat");
   const size_t name = stat.rfind(')');
   if (name == std::string::npos) return -1;
@@ -48,7 +51,9 @@ double UnixProcessCpuSeconds(double ticksPerSecond) {
   return (user + system) / ticksPerSecond;
 }
 
-double WindowsProcessCpuSeconds() {
+// CPU seconds of the whole process: under Wine the times of the Unix process, every thread
+// of it, also those Wine's audio drivers start outside Windows' knowledge.
+double ProcessCpuSeconds() {
   FILETIME created, exited, kernel, user;
   ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
   auto seconds = [](const FILETIME& t) { return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7; };
@@ -142,35 +147,50 @@ int main(int argc, char** argv) {
       PrintLatencies((std::string(kind.name) + ": Stop to the complete file").c_str(), complete);
     }
 
-    // The idle process first, for comparison, then the recording.
-    const double idleSeconds = std::min(seconds, 10.0);
-    double unixBefore = UnixProcessCpuSeconds(ticks), windowsBefore = WindowsProcessCpuSeconds();
-    std::this_thread::sleep_for(std::chrono::duration<double>(idleSeconds));
-    const double idleUnix = UnixProcessCpuSeconds(ticks) - unixBefore;
-
-    CRecorder recorder;
-    Configure(recorder, dir.File("cpu.mp3"));
-    if (SUCCEEDED(recorder.Start(kFormatMp3, nullptr))) {
-      unixBefore = UnixProcessCpuSeconds(ticks);
-      windowsBefore = WindowsProcessCpuSeconds();
+    // The idle process first, for comparison, then the recordings.
+    struct Cpu {
+      double process = 0, server = 0, wall = 0;
+    };
+    auto measure = [&](double span, const std::function<void()>& during) {
+      const double process = ProcessCpuSeconds(), server = WineserverCpuSeconds(ticks);
       const Clock::time_point begin = Clock::now();
-      std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-      const double unixCpu = UnixProcessCpuSeconds(ticks) - unixBefore;
-      const double windowsCpu = WindowsProcessCpuSeconds() - windowsBefore;
-      const double wall = std::chrono::duration<double>(Clock::now() - begin).count();
+      during();
+      std::this_thread::sleep_for(std::chrono::duration<double>(span));
+      return Cpu{ProcessCpuSeconds() - process, WineserverCpuSeconds(ticks) - server,
+                 std::chrono::duration<double>(Clock::now() - begin).count()};
+    };
+    auto line = [](const char* what, const Cpu& cpu) {
+      std::printf("  %-34s %7.3f s = %5.2f %% of one core; wineserver %6.3f s = %5.2f %%\n", what, cpu.process,
+                  100 * cpu.process / cpu.wall, cpu.server, 100 * cpu.server / cpu.wall);
+    };
+    const Cpu idle = measure(std::min(seconds, 10.0), [] {});
+    struct Recording {
+      const char* what;
+      unsigned format;
+      double seconds;
+    };
+    const Recording recordings[] = {{"recording MP3 (aim: under 1 %)", kFormatMp3, seconds},
+                                    {"recording WAV, for comparison", 1, std::min(seconds, 20.0)}};
+    std::printf("CPU of the whole process, every thread, while recording 44100 Hz stereo live "
+                "(MP3 at 128 kbit/s):\n");
+    line("idle, for comparison", idle);
+    result = 0;
+    for (const Recording& r : recordings) {
+      CRecorder recorder;
+      Configure(recorder, dir.File(std::string("cpu") + (r.format == kFormatMp3 ? ".mp3" : ".wav")));
+      bool started = false;
+      const Cpu cpu = measure(r.seconds, [&] { started = SUCCEEDED(recorder.Start(r.format, nullptr)); });
       recorder.Stop();
-      std::printf("CPU while recording MP3 128 kbit/s 44100 Hz stereo live for %.0f s:\n", wall);
-      std::printf("  whole process (every Unix thread)  %7.3f s = %5.2f %% of one core (aim: under 1 %%)\n", unixCpu,
-                  100 * unixCpu / wall);
-      std::printf("  Windows threads (GetProcessTimes)  %7.3f s = %5.2f %% of one core\n", windowsCpu,
-                  100 * windowsCpu / wall);
-      std::printf("  for comparison, the idle process   %7.3f s = %5.2f %% of one core (%.0f s)\n", idleUnix,
-                  100 * idleUnix / idleSeconds, idleSeconds);
+      if (!started) {
+        std::printf("could not start recording from \"%s\"\n", kMonitorDevice);
+        result = 1;
+        break;
+      }
+      line((std::string(r.what) + ", " + std::to_string(int(cpu.wall + 0.5)) + " s").c_str(), cpu);
+    }
+    if (result == 0) {
       std::printf("file: %lld bytes of MP3 (%.1f kbit/s)\n", FileSize(dir.File("cpu.mp3")),
-                  FileSize(dir.File("cpu.mp3")) * 8 / wall / 1000);
-      result = 0;
-    } else {
-      std::printf("could not start recording from \"%s\"\n", kMonitorDevice);
+                  FileSize(dir.File("cpu.mp3")) * 8 / seconds / 1000);
     }
     StopTone(dir.path());
   }
