@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,11 +24,18 @@
 #include "app/BundledFilters.h"
 #include "app/SettingsStore.h"
 #include "bench/BenchSettings.h"
+#include "filters/kit/MediaType.h"
 #include "filters/wavdest/WaveHeader.h"
+#include "filters/wavein/WaveInDevice.h"
 #include "recorder/Recorder.h"
 #include "support/LinuxCommand.h"
 #include "support/LiveAudio.h"
 #include "support/TempDir.h"
+
+// After the DirectShow headers: they and these declare some of the same types, guarded only
+// in this order.
+#include <audioclient.h>
+#include <mmdeviceapi.h>
 
 namespace {
 
@@ -114,6 +122,81 @@ void PrintLatencies(const char* what, std::vector<double> ms) {
               ms.front(), ms.back());
 }
 
+// Captures from the monitor device with waveIn alone (six 100 ms buffers, handed back as they
+// come), no graph, while `measure` runs: what Wine's audio path costs by itself.
+template <class Measure>
+auto WaveInAlone(Measure& measure, double seconds) {
+  CWaveInDevice device;
+  UINT id = 0;
+  for (UINT i = 0; i < ::waveInGetNumDevs(); ++i) {
+    WAVEINCAPSA caps{};
+    if (::waveInGetDevCapsA(i, &caps, sizeof caps) == MMSYSERR_NOERROR && std::strcmp(caps.szPname, kMonitorDevice) == 0) {
+      id = i;
+    }
+  }
+  const WAVEFORMATEX format = MakePcmFormat(44100, 2, 16);
+  std::atomic<bool> stop{false};
+  std::thread worker;
+  auto result = measure(seconds, [&] {
+    if (device.Open(id, format, 6, format.nAvgBytesPerSec / 10) != MMSYSERR_NOERROR) return;
+    device.Start();
+    worker = std::thread([&] {
+      size_t next = 0;
+      while (!stop) {
+        ::WaitForSingleObject(device.Event(), 100);
+        for (; device.IsDone(next); next = (next + 1) % device.Count()) device.Requeue(next);
+      }
+    });
+  });
+  stop = true;
+  if (worker.joinable()) worker.join();
+  return result;
+}
+
+// Captures from the default capture endpoint with the core audio interfaces alone
+// (IAudioClient, shared mode, woken by its event, a 100 ms buffer), no graph, while `measure`
+// runs: the other way a capture source could go.
+template <class Measure>
+auto CoreAudioAlone(Measure& measure, double seconds) {
+  CComPtr<IMMDeviceEnumerator> devices;
+  CComPtr<IMMDevice> device;
+  CComPtr<IAudioClient> client;
+  CComPtr<IAudioCaptureClient> capture;
+  HANDLE event = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  WAVEFORMATEX* mix = nullptr;
+  std::atomic<bool> stop{false};
+  std::thread worker;
+  auto result = measure(seconds, [&] {
+    if (FAILED(::CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                  devices.PutVoid())) ||
+        FAILED(devices->GetDefaultAudioEndpoint(eCapture, eConsole, device.Put())) ||
+        FAILED(device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, client.PutVoid())) ||
+        FAILED(client->GetMixFormat(&mix)) ||
+        FAILED(client->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_EVENTCALLBACK, 1000000, 0, mix,
+                                  nullptr)) ||
+        FAILED(client->SetEventHandle(event)) ||
+        FAILED(client->GetService(__uuidof(IAudioCaptureClient), capture.PutVoid())) || FAILED(client->Start())) {
+      std::printf("(core audio capture could not start)\n");
+      return;
+    }
+    worker = std::thread([&] {
+      while (!stop) {
+        ::WaitForSingleObject(event, 200);
+        BYTE* data = nullptr;
+        UINT32 frames = 0;
+        DWORD flags = 0;
+        while (capture->GetBuffer(&data, &frames, &flags, nullptr, nullptr) == S_OK) capture->ReleaseBuffer(frames);
+      }
+    });
+  });
+  stop = true;
+  if (worker.joinable()) worker.join();
+  if (client) client->Stop();
+  ::CoTaskMemFree(mix);
+  ::CloseHandle(event);
+  return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -164,6 +247,8 @@ int main(int argc, char** argv) {
                   100 * cpu.process / cpu.wall, cpu.server, 100 * cpu.server / cpu.wall);
     };
     const Cpu idle = measure(std::min(seconds, 10.0), [] {});
+    const Cpu waveIn = WaveInAlone(measure, std::min(seconds, 20.0));
+    const Cpu coreAudio = CoreAudioAlone(measure, std::min(seconds, 20.0));
     struct Recording {
       const char* what;
       unsigned format;
@@ -174,6 +259,8 @@ int main(int argc, char** argv) {
     std::printf("CPU of the whole process, every thread, while recording 44100 Hz stereo live "
                 "(MP3 at 128 kbit/s):\n");
     line("idle, for comparison", idle);
+    line("waveIn alone, no graph, for comparison", waveIn);
+    line("core audio alone, for comparison", coreAudio);
     result = 0;
     for (const Recording& r : recordings) {
       CRecorder recorder;
