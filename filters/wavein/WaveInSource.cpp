@@ -88,6 +88,7 @@ HRESULT CWaveInSource::OnStartStreaming() {
   m_command = Command::Pause;
   m_delivering = false;
   m_lostReported = false;
+  m_audioCaptured = false;
   try {
     m_worker = std::thread([this] { CaptureLoop(); });
   } catch (const std::system_error&) {
@@ -134,7 +135,9 @@ void CWaveInSource::OnStopStreaming() {
   m_device.Close();
 }
 
-DWORD CWaveInSource::LostAfterMs() const { return std::max<DWORD>(kLostAfterMs, 2 * m_bufferMs); }
+DWORD CWaveInSource::LostAfterMs() const {
+  return m_audioCaptured ? std::max<DWORD>(kLostAfterMs, 2 * m_bufferMs) : kFirstBufferWithinMs;
+}
 
 void CWaveInSource::CaptureLoop() {
   std::unique_lock<std::mutex> lock(m_mutex);
@@ -162,10 +165,15 @@ void CWaveInSource::CaptureLoop() {
 
 void CWaveInSource::DeliverDoneBuffers(bool requeue) {
   bool returned = false;
+  bool captured = false;
   bool failed = false;
   for (size_t n = 0; n < m_device.Count() && m_device.IsDone(m_nextBuffer); ++n) {
     const size_t index = m_nextBuffer;
-      if (m_device.BytesRecorded(index) > 0) DeliverBuffer(m_device.Data(index), m_device.BytesRecorded(index));
+    const size_t bytes = m_device.BytesRecorded(index);
+    if (bytes > 0) {
+      DeliverBuffer(m_device.Data(index), bytes);
+      captured = true;
+    }
     if (requeue && m_device.Requeue(index) != MMSYSERR_NOERROR) failed = true;
     m_nextBuffer = (index + 1) % m_device.Count();
     returned = true;
@@ -173,6 +181,7 @@ void CWaveInSource::DeliverDoneBuffers(bool requeue) {
   if (returned) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lastBufferTick = ::GetTickCount64();
+    if (captured) m_audioCaptured = true;
   }
   if (failed) ReportDeviceLost();
 }

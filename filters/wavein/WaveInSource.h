@@ -19,7 +19,7 @@
 // delivers them; it takes neither filter lock and never waits for the device without a time
 // limit. The device is reported lost (EC_DEVICE_LOST, second parameter 0, once per run of the
 // stream) when waveIn reports an error or when no buffer comes back for a whole second while
-// running.
+// running (for the first audio after opening, five seconds).
 #include <windows.h>
 #include <ocidl.h>
 #include <strmif.h>
@@ -43,6 +43,9 @@ class CWaveInSource : public CWithInterfaces<CBaseFilter, IPersistPropertyBag> {
   // How long a running device may stay without returning a buffer before it counts as lost
   // (longer when one buffer holds more than half of it).
   static constexpr DWORD kLostAfterMs = 1000;
+  // The same for the first audio after the device opened: under Wine the first capture
+  // stream of a process starts up to a second late, later still on a loaded machine.
+  static constexpr DWORD kFirstBufferWithinMs = 5000;
 
   CWaveInSource();
   ~CWaveInSource() override;
@@ -76,6 +79,7 @@ class CWaveInSource : public CWithInterfaces<CBaseFilter, IPersistPropertyBag> {
   void DeliverDoneBuffers(bool requeue);
   HRESULT DeliverBuffer(const BYTE* data, size_t bytes);
   void ReportDeviceLost();
+  // How long the device may now stay silent (m_mutex held).
   DWORD LostAfterMs() const;
 
   CMixerLinePin m_line;
@@ -90,6 +94,7 @@ class CWaveInSource : public CWithInterfaces<CBaseFilter, IPersistPropertyBag> {
   Command m_command = Command::Pause;
   bool m_delivering = false;  // the worker is between two commands' checks
   ULONGLONG m_lastBufferTick = 0;
+  bool m_audioCaptured = false;  // since the device opened
   bool m_lostReported = false;
   std::thread m_worker;
   // Used by whoever delivers (the worker, or a state change while the worker is idle).
