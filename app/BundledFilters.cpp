@@ -14,7 +14,7 @@ using GetClassObjectFunction = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 
 std::string BundledFiltersPath() { return GetModuleDirectory() + "\\SondrelFilters.dll"; }
 
-std::vector<CLSID> BundledFilterClasses() { return {CLSID_LameMp3Encoder, CLSID_WaveDest}; }
+std::vector<CLSID> BundledFilterClasses() { return {CLSID_LameMp3Encoder, CLSID_WaveDest, CLSID_WaveInCapture}; }
 
 bool CBundledFilters::IsRegisteredWithSystem(const CLSID& clsid) {
   wchar_t guid[40] = {};

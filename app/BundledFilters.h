@@ -29,7 +29,7 @@ class CBundledFilters {
   std::vector<DWORD> m_cookies;
 };
 
-// SondrelFilters.dll beside the executable, with the encoder ("Lame MP3") and the WAV writer
-// ("Wave Dest") classes.
+// SondrelFilters.dll beside the executable, with the encoder ("Lame MP3"), the WAV writer
+// ("Wave Dest") and the waveIn capture source ("Sondrel Audio Capture") classes.
 std::string BundledFiltersPath();
 std::vector<CLSID> BundledFilterClasses();

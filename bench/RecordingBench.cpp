@@ -17,6 +17,7 @@
 
 #include "app/BundledFilters.h"
 #include "app/SettingsStore.h"
+#include "bench/BenchSettings.h"
 #include "filters/mp3/Mp3Encoder.h"
 #include "recorder/Recorder.h"
 #include "support/LinuxCommand.h"
@@ -146,10 +147,7 @@ int main() {
     capture.SetFrameLimit(0, kFrames);
     CBundledFilters filters(BundledFiltersPath(), BundledFilterClasses());
     TempDir dir;
-    Settings().Load(dir.File("Sondrel.cfg").c_str());  // none there: the defaults
-    Settings().SetUInt(Mp3BitRateType, 0);
-    Settings().SetUInt(Mp3ConstBitRate, 128);
-    Settings().SetUInt(Mp3EncQuality, 5);
+    LoadBenchSettings(dir);
 
     std::printf("%.0f s of 44100 Hz 16-bit stereo, 128 kbit/s, quality 5; CPU seconds and audio seconds per CPU second\n",
                 kSeconds);

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "filters/FilterClassIds.h"
 #include "framework/Controls.h"
 #include "recorder/TextConversion.h"
 
@@ -29,10 +30,8 @@ struct CaptureCategory {
   }
 };
 
-std::string FriendlyName(IMoniker* moniker, bool& readable) {
+std::string FriendlyName(IPropertyBag* bag, bool& readable) {
   readable = false;
-  CComPtr<IPropertyBag> bag;
-  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) return {};
   VARIANT name;
   ::VariantInit(&name);
   std::string result;
@@ -44,13 +43,17 @@ std::string FriendlyName(IMoniker* moniker, bool& readable) {
   return result;
 }
 
+using DeviceVisitor = std::function<bool(const std::string& name, IMoniker* moniker, IPropertyBag* bag)>;
+
 // Calls `visit` with each device whose friendly name can be read, until it returns true.
-void ForEachNamedDevice(IEnumMoniker* monikers, const std::function<bool(const std::string&, IMoniker*)>& visit) {
+void ForEachNamedDevice(IEnumMoniker* monikers, const DeviceVisitor& visit) {
   CComPtr<IMoniker> moniker;
   while (monikers->Next(1, moniker.Put(), nullptr) == S_OK) {
+    CComPtr<IPropertyBag> bag;
+    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) || !bag) continue;
     bool readable = false;
-    const std::string name = FriendlyName(moniker.Get(), readable);
-    if (readable && visit(name, moniker.Get())) return;
+    const std::string name = FriendlyName(bag.Get(), readable);
+    if (readable && visit(name, moniker.Get(), bag.Get())) return;
   }
 }
 
@@ -66,9 +69,10 @@ CaptureFilterBinding BindCaptureFilter(const char* deviceName, CComPtr<IBaseFilt
   const CaptureCategory category;
   result.enumeration = category.Failure();
   if (FAILED(result.enumeration) || !category.monikers) return result;
-  ForEachNamedDevice(category.monikers.Get(), [&](const std::string& name, IMoniker* moniker) {
+  ForEachNamedDevice(category.monikers.Get(), [&](const std::string& name, IMoniker* moniker, IPropertyBag* bag) {
     if (deviceName != nullptr && name != deviceName) return false;
     result.bind = moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.PutVoid());
+    if (filter) SubstituteCaptureSource(bag, filter);
     return true;
   });
   return result;
@@ -117,7 +121,7 @@ HRESULT FillDeviceCombo(CComboBox& list) {
   const CaptureCategory category;
   if (FAILED(category.systemEnumeratorResult)) return category.systemEnumeratorResult;
   if (FAILED(category.classEnumeratorResult) || !category.monikers) return E_POINTER;
-  ForEachNamedDevice(category.monikers.Get(), [&](const std::string& name, IMoniker*) {
+  ForEachNamedDevice(category.monikers.Get(), [&](const std::string& name, IMoniker*, IPropertyBag*) {
     list.AddString(name);
     return false;
   });
@@ -164,6 +168,18 @@ HRESULT FindPin(IBaseFilter* filter, PIN_DIRECTION direction, CComPtr<IPin>& pin
   });
   if (FAILED(hr)) return hr;
   return pin ? S_OK : E_FAIL;
+}
+
+void SubstituteCaptureSource(IPropertyBag* device, CComPtr<IBaseFilter>& filter) {
+  CComPtr<IPin> output;
+  if (!device || !filter || FindPin(filter.Get(), PINDIR_OUTPUT, output) != E_FAIL) return;
+  CComPtr<IBaseFilter> source;
+  if (FAILED(::CoCreateInstance(CLSID_WaveInCapture, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                source.PutVoid()))) {
+    return;
+  }
+  CComPtr<IPersistPropertyBag> persist = ComQuery<IPersistPropertyBag>(source.Get());
+  if (persist && SUCCEEDED(persist->Load(device, nullptr))) filter = source;
 }
 
 HRESULT SelectInputLine(double level, const char* inputName, IBaseFilter* filter) {

@@ -31,16 +31,22 @@ if [ ${#missing[@]} -eq 0 ] && [ $need_src -eq 0 ]; then
   exit 0
 fi
 
+# As a desktop user, the installation asks for sudo (and only when something is missing).
+sudo=()
 if [ "$(id -u)" -ne 0 ]; then
-  echo "setup: these packages are missing and installing them needs root:" >&2
-  echo "  ${missing[*]}" >&2
-  [ $need_src -eq 1 ] && echo "  and a deb-src entry for bookworm main (for 'apt-get source lame')" >&2
-  echo "Run this script as root (sudo $0)." >&2
-  exit 1
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "setup: these packages are missing and installing them needs root:" >&2
+    echo "  ${missing[*]}" >&2
+    [ $need_src -eq 1 ] && echo "  and a deb-src entry for bookworm main (for 'apt-get source lame')" >&2
+    echo "Run this script as root, or install sudo." >&2
+    exit 1
+  fi
+  echo "setup: installing what is missing needs root; asking sudo"
+  sudo=(sudo)
 fi
 
 if [ $need_src -eq 1 ]; then
-  cat > /etc/apt/sources.list.d/sondrel-src.sources <<'SRC'
+  "${sudo[@]}" tee /etc/apt/sources.list.d/sondrel-src.sources >/dev/null <<'SRC'
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: bookworm
@@ -49,13 +55,13 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
 fi
 
-export DEBIAN_FRONTEND=noninteractive
 # One index of the mirror can be inconsistent and make `apt-get update` exit 100
 # while everything needed is still available; the install below is what must succeed.
-apt-get update -q || echo "setup: apt-get update reported an error; trying the install anyway" >&2
+apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+"${apt[@]}" update -q || echo "setup: apt-get update reported an error; trying the install anyway" >&2
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  if ! apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+  if ! "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"; then
     echo "setup: could not install: ${missing[*]}" >&2
     echo "setup: check the network access to Debian's mirror and the apt sources." >&2
     exit 1

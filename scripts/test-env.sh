@@ -6,11 +6,17 @@
 sondrel_env_pids=()
 
 sondrel_env_stop() {
+  sondrel_stop_live_prefix
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
     wineserver -k >/dev/null 2>&1 || true
     # A test prefix is hundreds of megabytes and is never reused.
     [ "${sondrel_env_own_prefix:-0}" = 1 ] && rm -rf "$WINEPREFIX"
   fi
+  sondrel_stop_pids
+}
+
+# Ends the processes this shell started (sondrel_env_pids), by process id.
+sondrel_stop_pids() {
   local pid
   for pid in "${sondrel_env_pids[@]}"; do
     kill "$pid" >/dev/null 2>&1 || true
@@ -49,6 +55,14 @@ sondrel_start_pulse() {
   done
   [ -S "$dir/native" ] || { echo "test-env: PulseAudio did not start (see $dir.log)" >&2; return 1; }
   export PULSE_SERVER="unix:$dir/native"
+}
+
+# Keeps a silent low-latency stream playing into the null sink of PULSE_SERVER, as a sound
+# card's clock would: an idle null sink renders in blocks of up to two seconds, and a capture
+# stream on its monitor then waits that long for its first audio.
+sondrel_keep_sink_running() {
+  pacat --playback --device=nullsink --latency-msec=20 --raw /dev/zero >/dev/null 2>&1 &
+  sondrel_env_pids+=($!)
 }
 
 sondrel_make_prefix() {
@@ -90,6 +104,8 @@ sondrel_hold_desktop() {
 sondrel_env_start() {
   local dir=$1 audio=${2:-audio} holder=${3:-}
   mkdir -p "$dir"
+  # Made only when a live-capture test first needs it (sondrel_live_prefix).
+  export SONDREL_LIVE_DIR="$dir/live"
   trap sondrel_env_stop EXIT
   sondrel_start_xvfb "$dir"
   if [ "$audio" = audio ]; then
@@ -101,6 +117,38 @@ sondrel_env_start() {
   if [ -n "$holder" ]; then
     sondrel_hold_desktop "$holder" "$dir"
   fi
+}
+
+# The live-capture prefix of this run (SONDREL_LIVE_DIR): a prefix without any virtual
+# capture device, where Wine lists only the sound server's devices. The first process that
+# needs it makes it (others wait on the lock), with Wine's desktop held open as in the
+# shared prefix; the calling shell then uses it. sondrel_env_stop removes it.
+# Call sondrel_live_prefix [desktop-holder.exe].
+sondrel_live_prefix() {
+  local holder=${1:-} live=${SONDREL_LIVE_DIR:?}
+  mkdir -p "$live"
+  # What starts here runs on after this subshell: it must not inherit the lock (fd 9).
+  (
+    flock 9
+    [ -f "$live/ready" ] && exit 0
+    sondrel_make_prefix "$live" </dev/null >>"$live/prefix.log" 2>&1 9>&- || exit 1
+    if [ -n "$holder" ] && [ -f "$holder" ]; then
+      sondrel_hold_desktop "$holder" "$live" 9>&- || exit 1
+      echo "${sondrel_env_pids[@]}" >"$live/pids"
+    fi
+    touch "$live/ready"
+  ) 9>"$live/lock" || { echo "test-env: could not make the live-capture prefix (see $live)" >&2; return 1; }
+  export WINEPREFIX="$live/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+sondrel_stop_live_prefix() {
+  local live=${SONDREL_LIVE_DIR:-} pid
+  [ -n "$live" ] && [ -d "$live" ] || return 0
+  [ -d "$live/wineprefix" ] && WINEPREFIX="$live/wineprefix" wineserver -k >/dev/null 2>&1
+  for pid in $(cat "$live/pids" 2>/dev/null); do
+    kill "$pid" >/dev/null 2>&1 || true
+  done
+  rm -rf "$live"
 }
 
 # True when Wine can run 32-bit programs here (the wine32 package is installed).

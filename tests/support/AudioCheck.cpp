@@ -111,6 +111,34 @@ double ToneFrequencyAcrossGaps(const std::vector<int16_t>& samples, unsigned sam
   return sampleRate / periods[periods.size() / 2];
 }
 
+ToneSpan FindToneSpan(const std::vector<int16_t>& samples, unsigned sampleRate, int threshold) {
+  ToneSpan span;
+  size_t quietStart = 0, longest = 0;
+  for (size_t i = 0; i < samples.size(); ++i) {
+    if (std::abs(int(samples[i])) < threshold) continue;
+    if (!span.found) {
+      span.found = true;
+      span.first = i;
+    } else {
+      longest = std::max(longest, i - quietStart);
+    }
+    span.last = i;
+    quietStart = i + 1;
+  }
+  if (span.found && sampleRate > 0) {
+    span.seconds = double(span.last - span.first + 1) / sampleRate;
+    span.longestQuiet = double(longest) / sampleRate;
+  }
+  return span;
+}
+
+double Rms(const std::vector<int16_t>& samples, size_t first, size_t last) {
+  if (first > last || last >= samples.size()) return 0.0;
+  double sum = 0;
+  for (size_t i = first; i <= last; ++i) sum += double(samples[i]) * samples[i];
+  return std::sqrt(sum / double(last - first + 1));
+}
+
 std::vector<MpegFrameHeader> MpegFrames(const std::string& bytes, size_t offset) {
   static const unsigned kMpeg1Rates[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
   static const unsigned kMpeg2Rates[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};

@@ -32,6 +32,20 @@ double ToneFrequency(const std::vector<int16_t>& samples, unsigned sampleRate);
 // from the median spacing of its rising zero crossings, which a few long gaps do not move.
 double ToneFrequencyAcrossGaps(const std::vector<int16_t>& samples, unsigned sampleRate);
 
+// Where a tone sounds in otherwise silent audio: from the first to the last sample whose
+// magnitude reaches `threshold`. `longestQuiet` is the longest run of samples below it
+// inside the span (a gap or a glitch; a steady tone has only its zero crossings there).
+struct ToneSpan {
+  bool found = false;
+  size_t first = 0, last = 0;
+  double seconds = 0;       // (last - first + 1) / sample rate
+  double longestQuiet = 0;  // seconds
+};
+ToneSpan FindToneSpan(const std::vector<int16_t>& samples, unsigned sampleRate, int threshold);
+
+// The root mean square of samples[first..last].
+double Rms(const std::vector<int16_t>& samples, size_t first, size_t last);
+
 struct MpegFrameHeader {
   size_t offset = 0;
   size_t size = 0;

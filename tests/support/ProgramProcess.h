@@ -9,7 +9,8 @@
 
 class ProgramProcess {
  public:
-  // Copies the built Sondrel.exe (beside the test program) into `folder` and starts it there.
+  // Copies the built Sondrel.exe and SondrelFilters.dll (beside the test program) into
+  // `folder` and starts the program there.
   explicit ProgramProcess(const std::string& folder);
   ~ProgramProcess();
   ProgramProcess(const ProgramProcess&) = delete;
