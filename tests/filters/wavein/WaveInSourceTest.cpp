@@ -29,10 +29,10 @@
 namespace {
 
 constexpr REFERENCE_TIME kUnitsPerSecond = 10000000;
-// The first capture stream of a process gets its first audio up to a second after it starts
-// (Wine's and PulseAudio's start-up; later streams within 0.2 s): a graph's first run here
-// lasts longer than that.
-constexpr int kFirstRunMs = 1500;
+// The first capture stream of a process gets its first audio a second or more after it starts
+// (Wine's and PulseAudio's start-up, longer on a busy machine; later streams within 0.2 s):
+// a graph's first run here waits for its first buffers rather than for a fixed time.
+constexpr auto kFirstAudioTimeout = std::chrono::seconds(15);
 
 struct Received {
   REFERENCE_TIME start = 0, stop = 0;
@@ -287,6 +287,15 @@ struct CaptureGraph {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     control->Pause();
   }
+  // Runs until `count` buffers have arrived (or the first audio never came), and pauses again.
+  void RunUntilBuffers(size_t count) {
+    control->Run();
+    const auto deadline = std::chrono::steady_clock::now() + kFirstAudioTimeout;
+    while (sink->Samples().size() < count && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    control->Pause();
+  }
 };
 
 double Seconds(REFERENCE_TIME t) { return double(t) / kUnitsPerSecond; }
@@ -305,7 +314,7 @@ TEST_F(WaveInSource, DeliversContiguousBuffersAndLeavesOutThePausedTime) {
     const std::vector<Received> samples = capture.sink->Samples();
     return samples.empty() ? 0.0 : Seconds(samples.back().stop);
   };
-  capture.RunFor(kFirstRunMs);
+  capture.RunUntilBuffers(5);
   double before = captured();
   for (int run = 0; run < 2; ++run) {
     const size_t atPause = capture.sink->Samples().size();
@@ -348,7 +357,7 @@ TEST_F(WaveInSource, ProducesEveryFormatOfTheAudioSettings) {
     ASSERT_TRUE(PcmFormatOf(connected, got));
     FreeMediaTypeContents(connected);
     EXPECT_EQ(got, (PcmFormat{format.nChannels, format.nSamplesPerSec, format.wBitsPerSample}));
-    capture.RunFor(kFirstRunMs);
+    capture.RunUntilBuffers(3);
     capture.control->Stop();
     const std::vector<Received> samples = capture.sink->Samples();
     ASSERT_GE(samples.size(), 3u);
