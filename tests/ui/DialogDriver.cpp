@@ -49,12 +49,14 @@ void SaveScreenshot(const char* name) {
   if (!path.empty()) SaveScreenAsBitmap(path);
 }
 
-HWND FindDialog(const std::string& title) {
-  for (HWND dialog : TopLevelWindowsOf(::GetCurrentProcessId(), "#32770")) {
-    if (WindowText(dialog) == title) return dialog;
+HWND FindWindowOfThisProcess(const char* windowClass, const std::string& caption) {
+  for (HWND window : TopLevelWindowsOf(::GetCurrentProcessId(), windowClass)) {
+    if (caption.empty() || WindowText(window) == caption) return window;
   }
   return nullptr;
 }
+
+HWND FindDialog(const std::string& title) { return FindWindowOfThisProcess("#32770", title); }
 
 std::vector<std::string> ListBoxItems(HWND list) {
   std::vector<std::string> items;
@@ -67,22 +69,31 @@ std::vector<std::string> ListBoxItems(HWND list) {
   return items;
 }
 
-DialogActor::DialogActor(std::string title, std::function<void(HWND)> act, unsigned timeoutMs)
-    : m_thread([this, title = std::move(title), act = std::move(act), timeoutMs] {
-        HWND dialog = nullptr;
-        for (unsigned waited = 0; dialog == nullptr && waited < timeoutMs; waited += 20) {
-          dialog = FindDialog(title);
-          if (dialog == nullptr) ::Sleep(20);
+WindowActor::WindowActor(std::string windowClass, std::string caption, std::function<void(HWND)> act,
+                         unsigned timeoutMs)
+    : m_thread([this, windowClass = std::move(windowClass), caption = std::move(caption), act = std::move(act),
+                timeoutMs] {
+        HWND window = nullptr;
+        for (unsigned waited = 0; window == nullptr && waited < timeoutMs; waited += 20) {
+          window = FindWindowOfThisProcess(windowClass.c_str(), caption);
+          if (window == nullptr) ::Sleep(20);
         }
-        if (dialog == nullptr) return;
+        if (window == nullptr) return;
         m_found = true;
-        act(dialog);
-        if (::IsWindow(dialog)) ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        act(window);
       }) {}
 
-DialogActor::~DialogActor() { Finish(); }
+WindowActor::~WindowActor() { Finish(); }
 
-bool DialogActor::Finish() {
+bool WindowActor::Finish() {
   if (m_thread.joinable()) m_thread.join();
   return m_found;
 }
+
+DialogActor::DialogActor(std::string title, std::function<void(HWND)> act, unsigned timeoutMs)
+    : WindowActor("#32770", std::move(title),
+                  [act = std::move(act)](HWND dialog) {
+                    act(dialog);
+                    if (::IsWindow(dialog)) ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                  },
+                  timeoutMs) {}

@@ -26,26 +26,37 @@ void SelectComboItem(HWND dialog, int id, int index);
 // look at; nothing when the run keeps none.
 void SaveScreenshot(const char* name);
 
+// The visible top-level window of this process of class `windowClass` whose caption is
+// `caption` (any caption when empty), or null.
+HWND FindWindowOfThisProcess(const char* windowClass, const std::string& caption);
 // The visible dialog of this process with the title `title`, or null.
 HWND FindDialog(const std::string& title);
 // The texts of a list box's items, in order.
 std::vector<std::string> ListBoxItems(HWND list);
 
-// Works a modal dialog that the test thread is about to open: a thread of its own waits
-// for the dialog titled `title` and runs `act` with it (messages sent from there are handled
-// by the dialog's modal loop). Whatever `act` leaves open is cancelled, so the test thread
-// always gets out of its modal loop.
-class DialogActor {
+// Works a window that the test thread is about to open and wait in (a modal dialog, a
+// menu), as a user who waits for it to appear and then acts in it: a thread of its own
+// waits for the window (see FindWindowOfThisProcess) and runs `act` with it; messages sent
+// from there are handled by the test thread's modal loop.
+class WindowActor {
  public:
-  DialogActor(std::string title, std::function<void(HWND)> act, unsigned timeoutMs = 20000);
-  ~DialogActor();  // waits for the actor to finish
-  DialogActor(const DialogActor&) = delete;
-  DialogActor& operator=(const DialogActor&) = delete;
+  WindowActor(std::string windowClass, std::string caption, std::function<void(HWND)> act,
+              unsigned timeoutMs = 20000);
+  ~WindowActor();  // waits for the actor to finish
+  WindowActor(const WindowActor&) = delete;
+  WindowActor& operator=(const WindowActor&) = delete;
 
-  // Waits for the actor; whether the dialog appeared.
+  // Waits for the actor; whether the window appeared.
   bool Finish();
 
  private:
   bool m_found = false;
   std::thread m_thread;
+};
+
+// Works a modal dialog titled `title`. Whatever `act` leaves open is cancelled, so the test
+// thread always gets out of its modal loop.
+class DialogActor : public WindowActor {
+ public:
+  DialogActor(std::string title, std::function<void(HWND)> act, unsigned timeoutMs = 20000);
 };

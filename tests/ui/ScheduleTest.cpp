@@ -18,7 +18,6 @@
 #include "support/MessageBoxWatcher.h"
 #include "tests/ui/MainDialogFixture.h"
 #include "tests/ui/SystemCallsRecorder.h"
-#include "tests/ui/WindowDriver.h"
 
 namespace {
 
@@ -58,9 +57,9 @@ class ScheduleTest : public MainDialogTest {
  protected:
   // Clicks "Timer..." and runs `act` in the timer dialog once it is open; `act` ends it.
   void InTimerDialog(const std::function<void(HWND)>& act) {
-    WindowDriver driver("#32770", "Timer Settings", act);
+    DialogActor actor("Timer Settings", act);
     Click(IDC_TIMER);
-    EXPECT_TRUE(driver.Found()) << "the timer dialog opened";
+    EXPECT_TRUE(actor.Finish()) << "the timer dialog opened";
   }
   bool ClockStopped() { return ::KillTimer(hwnd, IDT_SCHEDULE_CLOCK) == FALSE; }
 

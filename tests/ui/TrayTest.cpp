@@ -12,7 +12,6 @@
 #include "support/MessageBoxWatcher.h"
 #include "tests/ui/MainDialogFixture.h"
 #include "tests/ui/SystemCallsRecorder.h"
-#include "tests/ui/WindowDriver.h"
 
 namespace {
 
@@ -88,7 +87,7 @@ class TrayTest : public MainDialogTest {
   // Opens the icon's menu with a right click; `inMenu` runs with the menu window and its
   // menu while it is open and says whether it chose an item. Otherwise Esc closes the menu.
   void WithTrayMenu(const std::function<bool(HWND, HMENU)>& inMenu) {
-    WindowDriver driver("#32768", "", [&](HWND menuWindow) {
+    WindowActor actor("#32768", "", [&](HWND menuWindow) {
       HMENU menu = reinterpret_cast<HMENU>(::SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
       if (inMenu(menuWindow, menu)) {
         for (int i = 0; i < 150 && ::IsWindowVisible(menuWindow); ++i) ::Sleep(20);
@@ -97,7 +96,7 @@ class TrayTest : public MainDialogTest {
     });
     IconMouse(WM_RBUTTONUP);  // returns when the menu has closed
     Pump(100);
-    EXPECT_TRUE(driver.Found()) << "the menu opened";
+    EXPECT_TRUE(actor.Finish()) << "the menu opened";
   }
   // Clicks a menu item with the mouse, as a user does.
   static void ClickMenuItem(HMENU menu, UINT position) {
