@@ -46,8 +46,13 @@ TEST(Release, RecordsRightAfterUnpackingOrInstalling) {
   ASSERT_TRUE(program.started()) << folder;
   HWND window = program.WaitForMainWindow();
   ASSERT_TRUE(window);
+  // The text of a message box the program shows, for a failure's message.
+  auto box = [&] {
+    HWND other = WaitForOtherDialog(program.id(), window, 0);
+    return other ? "the program shows: " + WindowText(::GetDlgItem(other, 0xFFFF)) : std::string();
+  };
   // No message box (no device, a missing filter) stands in the way.
-  ASSERT_EQ(WaitForOtherDialog(program.id(), window, 1000), nullptr);
+  ASSERT_EQ(WaitForOtherDialog(program.id(), window, 1000), nullptr) << box();
 
   ASSERT_TRUE(ChooseComboEntry(window, IDC_DEVICE, kMonitorDevice));
   const std::string recording = WindowText(::GetDlgItem(window, IDC_FILENAME));
@@ -56,9 +61,9 @@ TEST(Release, RecordsRightAfterUnpackingOrInstalling) {
   const std::string toneFolder = WindowsPathOfLinuxFolder(tones);
   ASSERT_TRUE(PlayTone(toneFolder, 880, 4.0, 0.5, false));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ASSERT_TRUE(ClickButton(window, IDC_RECORD));
+  ASSERT_TRUE(ClickButton(window, IDC_RECORD)) << box();
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-  ASSERT_TRUE(ClickButton(window, IDC_RECORD));
+  ASSERT_TRUE(ClickButton(window, IDC_RECORD)) << box();
   StopTone(toneFolder);
 
   ::PostMessageA(window, WM_CLOSE, 0, 0);
