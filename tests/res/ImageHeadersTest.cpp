@@ -42,28 +42,28 @@ class PeFile {
   bool ok() const { return m_ok; }
   const IMAGE_NT_HEADERS& headers() const { return *m_nt; }
 
-  // The DLLs named by the import table, in upper case, as the loader resolves them.
+  // The DLLs named by the import tables (loaded at start and on first use), in upper case.
   std::set<std::string> ImportedDlls() const {
     std::set<std::string> names;
-    const auto& entry = m_nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (size_t offset = FileOffset(entry.VirtualAddress); offset != kNone;
-         offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-      const auto* import = At<IMAGE_IMPORT_DESCRIPTOR>(offset);
-      if (!import || import->Name == 0) break;
-      names.insert(Upper(String(import->Name)));
-    }
-    const auto& delayed = m_nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
-    for (size_t offset = FileOffset(delayed.VirtualAddress); offset != kNone;
-         offset += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR)) {
-      const auto* import = At<IMAGE_DELAYLOAD_DESCRIPTOR>(offset);
-      if (!import || import->DllNameRVA == 0) break;
-      names.insert(Upper(String(import->DllNameRVA)));
-    }
+    AddDllNames<IMAGE_IMPORT_DESCRIPTOR, &IMAGE_IMPORT_DESCRIPTOR::Name>(IMAGE_DIRECTORY_ENTRY_IMPORT, names);
+    AddDllNames<IMAGE_DELAYLOAD_DESCRIPTOR, &IMAGE_DELAYLOAD_DESCRIPTOR::DllNameRVA>(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT,
+                                                                                    names);
     return names;
   }
 
  private:
   static constexpr size_t kNone = size_t(-1);
+
+  // Reads a table of descriptors that ends with one whose name is 0.
+  template <class Descriptor, DWORD Descriptor::*Name>
+  void AddDllNames(int directory, std::set<std::string>& names) const {
+    const auto& entry = m_nt->OptionalHeader.DataDirectory[directory];
+    for (size_t offset = FileOffset(entry.VirtualAddress); offset != kNone; offset += sizeof(Descriptor)) {
+      const auto* descriptor = At<Descriptor>(offset);
+      if (!descriptor || descriptor->*Name == 0) break;
+      names.insert(Upper(String(descriptor->*Name)));
+    }
+  }
 
   template <class T>
   const T* At(size_t offset) const {
@@ -122,7 +122,9 @@ TEST(ImageHeaders, ProgramAndFiltersAreWindowsImagesNeedingOnlySystemDlls) {
 #endif
     EXPECT_EQ((pe.headers().FileHeader.Characteristics & IMAGE_FILE_DLL) != 0, f.dll);
     // No console window opens with the program (a DLL's subsystem is never used).
-    if (!f.dll) EXPECT_EQ(pe.headers().OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    if (!f.dll) {
+      EXPECT_EQ(pe.headers().OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    }
 
     const std::set<std::string> imports = pe.ImportedDlls();
     EXPECT_TRUE(imports.count("KERNEL32.DLL"));  // the table was read at all
