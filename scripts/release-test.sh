@@ -130,6 +130,19 @@ check "which names the uninstaller" test "$(reg_value UninstallString)" = "\"C:\
 check "it registers no filter" no_registration
 check "the installed program records" record "C:\\users\\$user\\AppData\\Local\\Programs\\Sondrel" "$run/installer/record.log"
 recording=$(realpath -e "$(recorded "$run/installer/record.log")")
+# While the program runs, the uninstaller leaves everything as it is.
+wine "$instdir/Sondrel.exe" >"$run/installer/running.log" 2>&1 &
+running=$!
+for i in $(seq 200); do
+  xdotool search --name '^Velmora Sondrel' >/dev/null 2>&1 && break
+  sleep 0.1
+done
+wine "$instdir/Uninstall.exe" /S
+sleep 5  # the uninstaller's copy decides at its start
+check "the uninstaller refuses while the program runs" test -f "$instdir/Sondrel.exe" -a -f "$instdir/Uninstall.exe"
+# As when the window is closed: the program ends normally.
+wine taskkill /IM Sondrel.exe >>"$run/installer/running.log" 2>&1
+wait $running
 # Recordings a user keeps in the program's folder, loose and in a folder of their own.
 mkdir -p "$instdir/Takes"
 [ -n "$recording" ] && cp "$recording" "$instdir/take.mp3" && cp "$recording" "$instdir/Takes/take.mp3"

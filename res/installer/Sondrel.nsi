@@ -43,12 +43,27 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
+; A running Sondrel holds its files open and writes Sondrel.cfg when it ends: replacing or
+; removing the program under it would leave half of each. Every running copy holds this
+; mutex. Silent runs give up at once.
+!macro CloseSondrelFirst
+  retry:
+  System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "VelmoraSondrelMutex") p .r0'
+  StrCmp $0 0 not_running
+  System::Call 'kernel32::CloseHandle(p r0)'
+  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} is running. Close it, then choose Retry." /SD IDCANCEL IDRETRY retry
+  Abort
+  not_running:
+!macroend
+
 Function .onInit
   SetShellVarContext current
+  !insertmacro CloseSondrelFirst
 FunctionEnd
 
 Function un.onInit
   SetShellVarContext current
+  !insertmacro CloseSondrelFirst
 FunctionEnd
 
 Section "Sondrel"
