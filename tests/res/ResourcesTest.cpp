@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
@@ -254,9 +255,28 @@ TEST_F(Resources, ManifestAsksForVisualStylesAndDpiAwareness) {
   }
 }
 
-TEST(HelpPage, LiesBesideTheExecutable) {
-  const std::string page = GetModuleDirectory() + "\\Help\\index.html";
-  EXPECT_NE(GetFileAttributesA(page.c_str()), INVALID_FILE_ATTRIBUTES) << page;
+// The page and every picture and local file it names lie beside the executable (the release
+// test also loads the page in a browser).
+TEST(HelpPage, LiesBesideTheExecutableWithWhatItNames) {
+  const std::string folder = GetModuleDirectory() + "\\Help\\";
+  std::ifstream in(folder + "index.html", std::ios::binary);
+  ASSERT_TRUE(in) << folder << "index.html";
+  const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  int pictures = 0;
+  for (const std::string attribute : {"src=\"", "href=\""}) {
+    for (size_t at = page.find(attribute); at != std::string::npos; at = page.find(attribute, at + 1)) {
+      const size_t begin = at + attribute.size();
+      std::string target = page.substr(begin, page.find('"', begin) - begin);
+      if (target.empty() || target[0] == '#' || target.find(':') != std::string::npos) continue;
+      target = target.substr(0, target.find('#'));
+      if (attribute == "src=\"") ++pictures;
+      for (char& c : target) {
+        if (c == '/') c = '\\';
+      }
+      EXPECT_NE(GetFileAttributesA((folder + target).c_str()), INVALID_FILE_ATTRIBUTES) << target;
+    }
+  }
+  EXPECT_GE(pictures, 4);  // the main window, the audio settings, the timer and the player
 }
 
 }  // namespace
