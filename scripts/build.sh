@@ -2,6 +2,7 @@
 # Configures and builds Sondrel. Arguments name the builds (default: all three):
 #   x86_64, i686  the Windows program, its filters and its tests (build/<arch>/bin)
 #   native        the platform-independent logic and its tests, under sanitizers
+# SONDREL_BUILD_TARGETS (space-separated) builds only those targets instead of everything.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 builds=("$@")
@@ -20,5 +21,6 @@ for b in "${builds[@]}"; do
     cmake -S "$root" -B "$dir" "${args[@]}" > "$dir.configure.log" 2>&1 || { cat "$dir.configure.log" >&2; exit 1; }
   fi
   echo "build: $b"
-  cmake --build "$dir"
+  read -r -a targets <<<"${SONDREL_BUILD_TARGETS:-}"
+  cmake --build "$dir" ${targets[@]+--target "${targets[@]}"}
 done

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws Sondrel's icons as .ico files (32-bit images with alpha, 16, 24, 32 and 48 pixels).
+"""Draws Sondrel's icons as .ico files (32-bit images with alpha, 16, 24, 32 and 48 pixels;
+the program's own icon at every size Windows asks for, up to 256 pixels).
 
 The images are computed, not painted by hand, so they stay sharp at every size. Shapes are
 laid out on a 16-unit grid and scaled, so straight edges fall on pixel boundaries at 16, 32
@@ -9,9 +10,13 @@ and 48 pixels:
 import math
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 SIZES = (16, 24, 32, 48)
+# The program's icon is shown by Explorer, the taskbar, the Start menu and the list of
+# installed programs, at every display scale: 100 % to 250 % of 16 and 32, 48, 64 and 256.
+PROGRAM_SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
 GRID = 16.0
 
 WHITE = (1.0, 1.0, 1.0, 1.0)
@@ -183,11 +188,30 @@ def ico_image(pixels):
     return header + bytes(body) + bytes(mask)
 
 
-def write_ico(path, layers):
-    images = [ico_image(render(s, layers)) for s in SIZES]
+def png_image(pixels):
+    """One icon image as PNG (8-bit RGBA), the form Windows reads for 256 pixels."""
+    size = len(pixels)
+    raw = bytearray()
+    for row in pixels:
+        raw.append(0)  # no filter
+        for p in row:
+            raw += bytes(round(c * 255) for c in p)
+
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data
+                + struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff))
+    return (b'\x89PNG\r\n\x1a\n'
+            + chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0))
+            + chunk(b'IDAT', zlib.compress(bytes(raw), 9))
+            + chunk(b'IEND', b''))
+
+
+def write_ico(path, layers, sizes):
+    # Large images as PNG: a 256-pixel bitmap would be a quarter of a megabyte.
+    images = [(png_image if s >= 256 else ico_image)(render(s, layers)) for s in sizes]
     out = bytearray(struct.pack('<HHH', 0, 1, len(images)))
     offset = 6 + 16 * len(images)
-    for s, data in zip(SIZES, images):
+    for s, data in zip(sizes, images):
         out += struct.pack('<BBBBHHII', s % 256, s % 256, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
     for data in images:
@@ -199,5 +223,5 @@ if __name__ == '__main__':
     folder = Path(sys.argv[1] if len(sys.argv) > 1 else 'res/icons')
     folder.mkdir(parents=True, exist_ok=True)
     for name, layers in ICONS.items():
-        write_ico(folder / name, layers)
+        write_ico(folder / name, layers, PROGRAM_SIZES if name == 'sondrel.ico' else SIZES)
         print(folder / name)

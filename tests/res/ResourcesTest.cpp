@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
@@ -149,6 +151,38 @@ TEST_F(Resources, IconsHoldSmallAndLargeImages) {
   }
 }
 
+// Explorer, the taskbar, the Start menu and the list of installed programs ask for the
+// program's icon at these sizes (16 and 32 at 100 % to 250 % display scale, 48, 64, 256);
+// each must be drawn at its size and load as an icon of that size.
+TEST_F(Resources, ProgramIconHoldsEverySizeWindowsAsksFor) {
+  const std::string group = Raw(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON);
+  ASSERT_GE(group.size(), 6u);
+  const auto* bytes = reinterpret_cast<const BYTE*>(group.data());
+  const int count = bytes[4] | bytes[5] << 8;
+  ASSERT_EQ(group.size(), 6u + 14u * count);  // GRPICONDIR and its GRPICONDIRENTRY records
+  std::vector<int> sizes;
+  for (int i = 0; i < count; ++i) {
+    const BYTE* entry = bytes + 6 + 14 * i;
+    sizes.push_back(entry[0] == 0 ? 256 : entry[0]);  // a width byte of 0 means 256
+    EXPECT_EQ(entry[0], entry[1]);                     // square
+  }
+  std::sort(sizes.begin(), sizes.end());
+  EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 40, 48, 64, 256}));
+
+  for (int size : sizes) {
+    Icon icon(static_cast<HICON>(
+        LoadImageA(m_module.get(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, size, size, 0)));
+    ASSERT_TRUE(icon) << size;
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon.get(), &info)) << size;
+    GdiObject colour(info.hbmColor), mask(info.hbmMask);
+    BITMAP bitmap = {};
+    GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, size);
+    EXPECT_EQ(bitmap.bmHeight, size);
+  }
+}
+
 // The bitmaps are true colour and fill their dialog frames unscaled at the usual 96-dpi
 // dialog font, where a dialog unit is 1.5 pixels wide and 1.625 pixels tall.
 TEST_F(Resources, BitmapsAreTrueColourAtTheSizeOfTheirFrames) {
@@ -215,14 +249,34 @@ TEST_F(Resources, ManifestAsksForVisualStylesAndDpiAwareness) {
   const std::string manifest = Raw(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
   ASSERT_FALSE(manifest.empty());
   for (const char* needle : {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-                             "level=\"asInvoker\"", "<dpiAware", ">true</dpiAware>"}) {
+                             "level=\"asInvoker\"", "<dpiAware", ">true</dpiAware>",
+                             ">system</dpiAwareness>"}) {
     EXPECT_NE(manifest.find(needle), std::string::npos) << needle;
   }
 }
 
-TEST(HelpPage, LiesBesideTheExecutable) {
-  const std::string page = GetModuleDirectory() + "\\Help\\index.html";
-  EXPECT_NE(GetFileAttributesA(page.c_str()), INVALID_FILE_ATTRIBUTES) << page;
+// The page and every picture and local file it names lie beside the executable (the release
+// test also loads the page in a browser).
+TEST(HelpPage, LiesBesideTheExecutableWithWhatItNames) {
+  const std::string folder = GetModuleDirectory() + "\\Help\\";
+  std::ifstream in(folder + "index.html", std::ios::binary);
+  ASSERT_TRUE(in) << folder << "index.html";
+  const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  int pictures = 0;
+  for (const std::string attribute : {"src=\"", "href=\""}) {
+    for (size_t at = page.find(attribute); at != std::string::npos; at = page.find(attribute, at + 1)) {
+      const size_t begin = at + attribute.size();
+      std::string target = page.substr(begin, page.find('"', begin) - begin);
+      if (target.empty() || target[0] == '#' || target.find(':') != std::string::npos) continue;
+      target = target.substr(0, target.find('#'));
+      if (attribute == "src=\"") ++pictures;
+      for (char& c : target) {
+        if (c == '/') c = '\\';
+      }
+      EXPECT_NE(GetFileAttributesA((folder + target).c_str()), INVALID_FILE_ATTRIBUTES) << target;
+    }
+  }
+  EXPECT_GE(pictures, 4);  // the main window, the audio settings, the timer and the player
 }
 
 }  // namespace

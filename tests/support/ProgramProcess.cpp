@@ -29,12 +29,14 @@ std::vector<HWND> TopLevelWindowsOf(DWORD processId, const char* windowClass) {
   return search.found;
 }
 
-ProgramProcess::ProgramProcess(const std::string& folder) {
+ProgramProcess::ProgramProcess(const std::string& folder, Files files) {
   const std::string exe = folder + "\\Sondrel.exe";
-  if (!::CopyFileA((GetModuleDirectory() + "\\Sondrel.exe").c_str(), exe.c_str(), FALSE)) return;
-  // Shipped beside the program: its own filters (encoder, WAV writer, capture source).
-  const std::string filters = "\\SondrelFilters.dll";
-  ::CopyFileA((GetModuleDirectory() + filters).c_str(), (folder + filters).c_str(), FALSE);
+  if (files == Files::CopyBuilt) {
+    if (!::CopyFileA((GetModuleDirectory() + "\\Sondrel.exe").c_str(), exe.c_str(), FALSE)) return;
+    // Shipped beside the program: its own filters (encoder, WAV writer, capture source).
+    const std::string filters = "\\SondrelFilters.dll";
+    ::CopyFileA((GetModuleDirectory() + filters).c_str(), (folder + filters).c_str(), FALSE);
+  }
   std::string commandLine = "\"" + exe + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;

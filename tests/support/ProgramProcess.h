@@ -9,9 +9,11 @@
 
 class ProgramProcess {
  public:
+  enum class Files { CopyBuilt, AsTheyAre };
   // Copies the built Sondrel.exe and SondrelFilters.dll (beside the test program) into
-  // `folder` and starts the program there.
-  explicit ProgramProcess(const std::string& folder);
+  // `folder` and starts the program there; with `AsTheyAre`, starts the Sondrel.exe that
+  // `folder` already holds (an unpacked or installed release).
+  explicit ProgramProcess(const std::string& folder, Files files = Files::CopyBuilt);
   ~ProgramProcess();
   ProgramProcess(const ProgramProcess&) = delete;
   ProgramProcess& operator=(const ProgramProcess&) = delete;
