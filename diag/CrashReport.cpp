@@ -24,6 +24,7 @@ namespace __dbg_util {
 namespace {
 
 constexpr int kThreadTableSize = 64;
+constexpr int kSuspendAttempts = 200;
 
 struct ThreadEntry {
   DWORD id;
@@ -120,6 +121,17 @@ unsigned SuspendOtherThreads(ThreadEntry* table, int& count) {
   }
   CloseHandle(threads);
   return leftOut;
+}
+
+// Lets the threads that SuspendOtherThreads stopped run again and empties the table after
+// the calling thread.
+void ResumeOtherThreads(ThreadEntry* table, int& count) {
+  for (int i = 1; i < count; ++i) {
+    if (!table[i].handle) continue;
+    ResumeThread(table[i].handle);
+    CloseHandle(table[i].handle);
+  }
+  count = 1;
 }
 
 void FormatHeaderFor(TextBuffer& out, const ReportRequest& r) {
@@ -259,8 +271,15 @@ void WriteReport(ReportRequest& r) {
   unsigned leftOut = 0;
   ProcessLocks locks;
   if (r.exception) {
-    locks.Take(r.threadId);
-    Guarded([&] { leftOut = SuspendOtherThreads(table, count); });
+    for (int attempt = 1;; ++attempt) {
+      locks.Take(r.threadId);
+      Guarded([&] { leftOut = SuspendOtherThreads(table, count); });
+      if (!locks.OthersWaitForEnvironment() || attempt == kSuspendAttempts) break;
+      // Let the waiting thread through and stop everyone again.
+      ResumeOtherThreads(table, count);
+      locks.Release();
+      Sleep(1);
+    }
   }
 
   char text[kHookBufferCapacity];
@@ -291,14 +310,14 @@ void WriteReport(ReportRequest& r) {
   // deadlock report): the other threads run again, or whatever comes next could wait for
   // one of them forever.
   locks.Release();
-  for (int i = 1; i < count; ++i) {
-    if (!table[i].handle) continue;
-    ResumeThread(table[i].handle);
-    CloseHandle(table[i].handle);
-  }
+  ResumeOtherThreads(table, count);
 }
 
 DWORD WINAPI ReporterMain(void*) {
+  // The window system's start-up for this thread (its driver, the DLLs it loads) happens
+  // now rather than in the report's message box, where a suspended thread might hold the
+  // loader's search-path lock it needs.
+  DestroyWindow(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr));
   for (;;) {
     WaitForSingleObject(g_requestEvent, INFINITE);
     if (g_stopReporter) return 0;
@@ -517,9 +536,11 @@ LONG WINAPI dbg_context::report(EXCEPTION_POINTERS* exception) {
 
 namespace {
 
-// The box is on the screen: from now on it waits for the user, however long.
+// The box's own message loop runs: it is on the screen and from now on waits for the
+// user, however long. (Its activation comes too early: what the window system does after
+// it may still wait for a suspended thread.)
 LRESULT CALLBACK DisarmWhenShown(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE) disarm_report_deadline();
+  if (code == MSGF_DIALOGBOX) disarm_report_deadline();
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -532,7 +553,7 @@ void show_report_message(EXCEPTION_POINTERS* exception, HANDLE reportFile, const
   Guarded([&] {
     TextBuffer text(message, sizeof message);
     FormatNotification(text, exception != nullptr, exeName ? exeName : "", reportPath ? reportPath : "");
-    HHOOK shown = SetWindowsHookExA(WH_CBT, DisarmWhenShown, nullptr, GetCurrentThreadId());
+    HHOOK shown = SetWindowsHookExA(WH_MSGFILTER, DisarmWhenShown, nullptr, GetCurrentThreadId());
     MessageBoxA(nullptr, message, exePath ? exePath : "", MB_ICONERROR | MB_OK);
     if (shown) UnhookWindowsHookEx(shown);
   });

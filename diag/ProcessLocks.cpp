@@ -30,12 +30,19 @@ constexpr size_t kLoaderLockOffset = 0xA0;
 // GCC takes the segment-relative read of the thread's block for an access at a small address.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
-bool OwnedBy(size_t pebOffset, DWORD thread) {
+const RTL_CRITICAL_SECTION* PebLock(size_t pebOffset) {
   const BYTE* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-  const auto* lock = *reinterpret_cast<const RTL_CRITICAL_SECTION* const*>(peb + pebOffset);
-  return lock && static_cast<DWORD>(reinterpret_cast<uintptr_t>(lock->OwningThread)) == thread;
+  return *reinterpret_cast<const RTL_CRITICAL_SECTION* const*>(peb + pebOffset);
 }
 #pragma GCC diagnostic pop
+
+bool OwnedBy(size_t pebOffset, DWORD thread) {
+  const RTL_CRITICAL_SECTION* lock = PebLock(pebOffset);
+  return lock && static_cast<DWORD>(reinterpret_cast<uintptr_t>(lock->OwningThread)) == thread;
+}
+
+
+
 
 }  // namespace
 
@@ -51,6 +58,12 @@ void ProcessLocks::Take(DWORD failingThread) {
   const DWORD n = GetProcessHeaps(kMaxHeaps, heaps);
   for (DWORD i = 0; i < n && i < kMaxHeaps; ++i)
     if (HeapLock(heaps[i])) m_heaps[m_heapCount++] = heaps[i];
+}
+
+bool ProcessLocks::OthersWaitForEnvironment() const {
+  const RTL_CRITICAL_SECTION* lock = PebLock(kPebLockOffset);
+  // Held once by this thread: every count beyond that is a thread waiting.
+  return m_pebLocked && lock && lock->LockCount > 0;
 }
 
 void ProcessLocks::Release() {

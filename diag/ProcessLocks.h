@@ -22,6 +22,11 @@ class ProcessLocks {
   void Take(DWORD failingThread);
   void Release();
 
+  // True when another thread waits for the environment block's lock. It may hold a lock
+  // that no call can take and the message box needs (the loader's search-path lock, held
+  // while it reads the environment): suspended there, it would stop the box.
+  bool OthersWaitForEnvironment() const;
+
  private:
   static constexpr unsigned kMaxHeaps = 128;
   ULONG_PTR m_loaderCookie = 0;
