@@ -318,6 +318,7 @@ DWORD WINAPI ReporterMain(void*) {
   // now rather than in the report's message box, where a suspended thread might hold the
   // loader's search-path lock it needs.
   DestroyWindow(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr));
+  SetEvent(g_doneEvent);
   for (;;) {
     WaitForSingleObject(g_requestEvent, INFINITE);
     if (g_stopReporter) return 0;
@@ -470,6 +471,10 @@ void prepare_crash_report() {
   g_doneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (g_requestEvent && g_doneEvent)
     g_reporter = CreateThread(nullptr, 1 << 20, ReporterMain, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, &g_reporterId);
+  // Its window-system start-up loads DLLs under the loader's lock; a program that ended
+  // meanwhile would wait for that lock while holding the runtime's exit lock, which a DLL's
+  // start-up may need.
+  if (g_reporter) WaitForSingleObject(g_doneEvent, INFINITE);
   FindOwnModule();
   // Called after the guards' handler, so that faults inside a report step stay there.
   AddVectoredExceptionHandler(0, ReportAtOnce);
