@@ -5,14 +5,18 @@
 #include <cpuid.h>
 #include <tlhelp32.h>
 
+#include <cxxabi.h>
+
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <typeinfo>
 
 #include "diag/DbgContext.h"
+#include "diag/Deadline.h"
 #include "diag/Guard.h"
+#include "diag/ProcessLocks.h"
 #include "diag/ReportText.h"
 #include "diag/SymbolEngine.h"
 
@@ -20,6 +24,7 @@ namespace __dbg_util {
 namespace {
 
 constexpr int kThreadTableSize = 64;
+constexpr int kSuspendAttempts = 200;
 
 struct ThreadEntry {
   DWORD id;
@@ -47,6 +52,10 @@ volatile LONG g_reportOwner = 0;
 // the same exception reaching the filter afterwards is not reported again.
 const EXCEPTION_RECORD* g_lastReported = nullptr;
 
+// What an uncaught C++ exception was, noted before its report starts.
+char g_cppType[256];
+char g_cppText[1024];
+
 void WriteText(dbg_context& self, const char* text) { self.write_buffered_line(text, std::strlen(text)); }
 
 void Cpuid(uint32_t leaf, uint32_t regs[4]) { __cpuid(leaf, regs[0], regs[1], regs[2], regs[3]); }
@@ -56,47 +65,73 @@ F Lookup(HMODULE module, const char* name) {
   return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-// Suspends every other thread of the process and lists up to 63 of them after the calling
-// one; returns how many more there were.
-unsigned SuspendOtherThreads(ThreadEntry* table, int& count) {
-  HMODULE kernel = LoadLibraryA("kernel32.dll");
-  if (!kernel) return 0;
+// The toolhelp functions, looked up at start-up: at the fault the loader may be held by a
+// thread that is about to be suspended.
+struct Toolhelp {
   using Snapshot = HANDLE(WINAPI*)(DWORD, DWORD);
   using ModuleWalk = BOOL(WINAPI*)(HANDLE, MODULEENTRY32*);
   using ThreadWalk = BOOL(WINAPI*)(HANDLE, THREADENTRY32*);
   using Open = HANDLE(WINAPI*)(DWORD, BOOL, DWORD);
-  const auto snapshot = Lookup<Snapshot>(kernel, "CreateToolhelp32Snapshot");
-  const auto moduleFirst = Lookup<ModuleWalk>(kernel, "Module32First");
-  const auto moduleNext = Lookup<ModuleWalk>(kernel, "Module32Next");
-  const auto threadFirst = Lookup<ThreadWalk>(kernel, "Thread32First");
-  const auto threadNext = Lookup<ThreadWalk>(kernel, "Thread32Next");
-  const auto openThread = Lookup<Open>(kernel, "OpenThread");
+  Snapshot snapshot;
+  ModuleWalk moduleFirst, moduleNext;
+  ThreadWalk threadFirst, threadNext;
+  Open openThread;
+  bool complete() const { return snapshot && moduleFirst && moduleNext && threadFirst && threadNext && openThread; }
+};
+Toolhelp g_toolhelp;
+
+void LookUpToolhelp() {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (!kernel) return;
+  g_toolhelp.snapshot = Lookup<Toolhelp::Snapshot>(kernel, "CreateToolhelp32Snapshot");
+  g_toolhelp.moduleFirst = Lookup<Toolhelp::ModuleWalk>(kernel, "Module32First");
+  g_toolhelp.moduleNext = Lookup<Toolhelp::ModuleWalk>(kernel, "Module32Next");
+  g_toolhelp.threadFirst = Lookup<Toolhelp::ThreadWalk>(kernel, "Thread32First");
+  g_toolhelp.threadNext = Lookup<Toolhelp::ThreadWalk>(kernel, "Thread32Next");
+  g_toolhelp.openThread = Lookup<Toolhelp::Open>(kernel, "OpenThread");
+}
+
+// The executable's full path, read at start-up for the same reason.
+char g_exePath[kPathCapacity];
+
+// Suspends every other thread of the process and lists up to 63 of them after the calling
+// one; returns how many more there were.
+unsigned SuspendOtherThreads(ThreadEntry* table, int& count) {
+  const Toolhelp& t = g_toolhelp;
   unsigned leftOut = 0;
-  HANDLE threads = snapshot && moduleFirst && moduleNext && threadFirst && threadNext && openThread
-                       ? snapshot(TH32CS_SNAPTHREAD, 0)
-                       : INVALID_HANDLE_VALUE;
-  if (threads != INVALID_HANDLE_VALUE) {
-    const DWORD process = GetCurrentProcessId();
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = threadFirst(threads, &entry); more; more = threadNext(threads, &entry)) {
-      if (entry.th32OwnerProcessID != process || entry.th32ThreadID == table[0].id ||
-          entry.th32ThreadID == GetCurrentThreadId())
-        continue;
-      HANDLE handle = openThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, entry.th32ThreadID);
-      if (handle) SuspendThread(handle);
-      if (count < kThreadTableSize) {
-        table[count++] = ThreadEntry{entry.th32ThreadID, handle};
-      } else {
-        // No room to report it, but it is stopped all the same.
-        ++leftOut;
-        if (handle) CloseHandle(handle);
-      }
+  HANDLE threads = t.complete() ? t.snapshot(TH32CS_SNAPTHREAD, 0) : INVALID_HANDLE_VALUE;
+  if (threads == INVALID_HANDLE_VALUE) return 0;
+  const DWORD process = GetCurrentProcessId();
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = t.threadFirst(threads, &entry); more; more = t.threadNext(threads, &entry)) {
+    // The deadline's thread runs on: it ends the process if this report hangs.
+    if (entry.th32OwnerProcessID != process || entry.th32ThreadID == table[0].id ||
+        entry.th32ThreadID == GetCurrentThreadId() || entry.th32ThreadID == report_deadline_thread())
+      continue;
+    HANDLE handle = t.openThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, entry.th32ThreadID);
+    if (handle) SuspendThread(handle);
+    if (count < kThreadTableSize) {
+      table[count++] = ThreadEntry{entry.th32ThreadID, handle};
+    } else {
+      // No room to report it, but it is stopped all the same.
+      ++leftOut;
+      if (handle) CloseHandle(handle);
     }
-    CloseHandle(threads);
   }
-  FreeLibrary(kernel);
+  CloseHandle(threads);
   return leftOut;
+}
+
+// Lets the threads that SuspendOtherThreads stopped run again and empties the table after
+// the calling thread.
+void ResumeOtherThreads(ThreadEntry* table, int& count) {
+  for (int i = 1; i < count; ++i) {
+    if (!table[i].handle) continue;
+    ResumeThread(table[i].handle);
+    CloseHandle(table[i].handle);
+  }
+  count = 1;
 }
 
 void FormatHeaderFor(TextBuffer& out, const ReportRequest& r) {
@@ -153,20 +188,35 @@ void WriteStacks(dbg_context& self, const ReportRequest& r, const ThreadEntry* t
     for (int i = 1; i < count; ++i) {
       work.ContextFlags = CONTEXT_FULL;
       if (!table[i].handle || !GetThreadContext(table[i].handle, &work)) continue;
-      std::snprintf(text, kHookBufferCapacity, " -> Call stack (thread %d):\r\n", static_cast<int>(table[i].id));
+      TextBuffer heading(text, kHookBufferCapacity);
+      heading.Format(" -> Call stack (thread %d):\r\n", static_cast<int>(table[i].id));
       WriteText(self, text);
       Guarded([&] { write_stack(table[i].handle, work, 0); });
     }
     if (leftOut > 0) {
-      std::snprintf(text, kHookBufferCapacity, " -> %u more threads are left out of this report.\r\n", leftOut);
+      TextBuffer note(text, kHookBufferCapacity);
+      note.Format(" -> %u more threads are left out of this report.\r\n", leftOut);
       WriteText(self, text);
     }
   } else {
-    std::snprintf(text, kHookBufferCapacity, "Deadlock detected in the thread %d. Call stack:\r\n",
-                  static_cast<int>(r.threadId));
+    TextBuffer heading(text, kHookBufferCapacity);
+    heading.Format("Deadlock detected in the thread %d. Call stack:\r\n", static_cast<int>(r.threadId));
     self.write_report_line(text, kHookBufferCapacity);
     write_stack(table[0].handle, r.callerContext, self.values().context_skip_count);
   }
+}
+
+void WriteCppException(dbg_context& self, const ReportRequest& r, char* text) {
+  if (!r.exception || r.exception->ExceptionRecord->ExceptionCode != kCodeCppException || !g_cppType[0]) return;
+  TextBuffer out(text, kHookBufferCapacity);
+  out.Append(" -> Uncaught C++ exception:\r\n        Type: ");
+  out.Append(g_cppType);
+  if (g_cppText[0]) {
+    out.Append("\r\n        Text: ");
+    out.Append(g_cppText);
+  }
+  out.Append("\r\n");
+  WriteText(self, text);
 }
 
 void WriteConfiguration(dbg_context& self, char* text) {
@@ -206,8 +256,7 @@ void Notify(const ReportRequest& r, char* path) {
   dbg_process_values& v = process_values();
   if (!v.notification_hook) return;
   std::memset(path, 0, kPathCapacity);
-  GetModuleFileNameA(nullptr, path, kPathCapacity);
-  path[kPathCapacity - 1] = '\0';
+  std::memcpy(path, g_exePath, kPathCapacity - 1);
   v.notification_hook(r.exception, v.report_file, v.report_path, FileNamePart(v.report_path), path,
                       FileNamePart(path));
 }
@@ -220,7 +269,18 @@ void WriteReport(ReportRequest& r) {
   table[0] = ThreadEntry{r.threadId, r.thread};
   int count = 1;
   unsigned leftOut = 0;
-  if (r.exception) Guarded([&] { leftOut = SuspendOtherThreads(table, count); });
+  ProcessLocks locks;
+  if (r.exception) {
+    for (int attempt = 1;; ++attempt) {
+      locks.Take(r.threadId);
+      Guarded([&] { leftOut = SuspendOtherThreads(table, count); });
+      if (!locks.OthersWaitForEnvironment() || attempt == kSuspendAttempts) break;
+      // Let the waiting thread through and stop everyone again.
+      ResumeOtherThreads(table, count);
+      locks.Release();
+      Sleep(1);
+    }
+  }
 
   char text[kHookBufferCapacity];
   char path[kPathCapacity];
@@ -234,7 +294,11 @@ void WriteReport(ReportRequest& r) {
         FormatHeaderFor(header, r);
         self->write_report_line(text, kHookBufferCapacity);
       });
+    // Modules loaded since start-up (the filters, the platform's media DLLs) get their
+    // names and lines too.
+    Guarded([&] { refresh_symbol_modules(); });
     Guarded([&] { WriteStacks(*self, r, table, count, leftOut, text); });
+    Guarded([&] { WriteCppException(*self, r, text); });
     Guarded([&] { WriteConfiguration(*self, text); });
     Guarded([&] { WriteAdditionalInformation(*self, text); });
     Guarded([&] { WriteBufferedTraces(*self); });
@@ -242,11 +306,19 @@ void WriteReport(ReportRequest& r) {
   Guarded([&] { Notify(r, path); });
   // The default notification ends the process; if it failed on the way, end it here.
   if (process_values().notification_hook == show_report_message) TerminateProcess(GetCurrentProcess(), 1);
-  for (int i = 1; i < count; ++i)
-    if (table[i].handle) CloseHandle(table[i].handle);
+  // A hook that returns lets the process go on (to the previous filter, or on after a
+  // deadlock report): the other threads run again, or whatever comes next could wait for
+  // one of them forever.
+  locks.Release();
+  ResumeOtherThreads(table, count);
 }
 
 DWORD WINAPI ReporterMain(void*) {
+  // The window system's start-up for this thread (its driver, the DLLs it loads) happens
+  // now rather than in the report's message box, where a suspended thread might hold the
+  // loader's search-path lock it needs.
+  DestroyWindow(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr));
+  SetEvent(g_doneEvent);
   for (;;) {
     WaitForSingleObject(g_requestEvent, INFINITE);
     if (g_stopReporter) return 0;
@@ -338,14 +410,37 @@ bool IsUncaughtCppThrow(const EXCEPTION_RECORD& e) {
 
 void OnAbortSignal(int) { RaiseFatal(kCodeFatalAppExit); }
 
-void OnTerminate() { RaiseFatal(std::current_exception() ? kCodeCppException : kCodeFatalAppExit); }
+// The type and text of the exception being handled, for the report.
+void NoteCppException() {
+  g_cppType[0] = g_cppText[0] = '\0';
+  const std::type_info* type = abi::__cxa_current_exception_type();
+  if (!type) return;
+  TextBuffer typeName(g_cppType, sizeof g_cppType);
+  int status = -1;
+  char* demangled = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
+  typeName.Append(status == 0 && demangled ? demangled : type->name());
+  std::free(demangled);
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    TextBuffer text(g_cppText, sizeof g_cppText);
+    text.Append(e.what());
+  } catch (...) {
+  }
+}
+
+void OnTerminate() {
+  if (!std::current_exception()) RaiseFatal(kCodeFatalAppExit);
+  NoteCppException();
+  RaiseFatal(kCodeCppException);
+}
 
 }  // namespace
 
 // The runtime calls this for a call of a pure virtual function. A statically linked mingw
 // runtime only refers to it weakly, so without this definition such a call jumps to
 // address 0.
-extern "C" void __cxa_pure_virtual() { RaiseFatal(kCodeFatalAppExit); }
+extern "C" void __cxa_pure_virtual() { RaiseFatal(kCodePureVirtualCall); }
 
 namespace {
 
@@ -368,10 +463,18 @@ void SetInvalidParameterHandler() {
 }  // namespace
 
 void prepare_crash_report() {
+  start_report_deadline();
+  LookUpToolhelp();
+  if (GetModuleFileNameA(nullptr, g_exePath, kPathCapacity) == 0) g_exePath[0] = '\0';
+  g_exePath[kPathCapacity - 1] = '\0';
   g_requestEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   g_doneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (g_requestEvent && g_doneEvent)
     g_reporter = CreateThread(nullptr, 1 << 20, ReporterMain, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, &g_reporterId);
+  // Its window-system start-up loads DLLs under the loader's lock; a program that ended
+  // meanwhile would wait for that lock while holding the runtime's exit lock, which a DLL's
+  // start-up may need.
+  if (g_reporter) WaitForSingleObject(g_doneEvent, INFINITE);
   FindOwnModule();
   // Called after the guards' handler, so that faults inside a report step stay there.
   AddVectoredExceptionHandler(0, ReportAtOnce);
@@ -383,6 +486,7 @@ void prepare_crash_report() {
 }
 
 void end_crash_report() {
+  stop_report_deadline();
   if (!g_reporter) return;
   g_stopReporter = 1;
   SetEvent(g_requestEvent);
@@ -393,8 +497,12 @@ void end_crash_report() {
 LONG WINAPI dbg_context::report(EXCEPTION_POINTERS* exception) {
   const DWORD lastError = GetLastError();
   if (exception && IsUncaughtCppThrow(*exception->ExceptionRecord)) return EXCEPTION_CONTINUE_EXECUTION;
+  // A fault on the reporting thread outside a guarded step: the report it was writing
+  // cannot go on, and waiting for it would wait forever.
+  if (g_reporter && GetCurrentThreadId() == g_reporterId) TerminateProcess(GetCurrentProcess(), 1);
   const LPTOP_LEVEL_EXCEPTION_FILTER previous = process_values().previous_filter;
   if (exception && exception->ExceptionRecord == g_lastReported) return previous ? previous(exception) : EXCEPTION_CONTINUE_SEARCH;
+  arm_report_deadline();
   const LONG self = static_cast<LONG>(GetCurrentThreadId());
   for (LONG owner; (owner = InterlockedCompareExchange(&g_reportOwner, self, 0)) != 0;) {
     // A failure while this thread's own report is written: nothing more can be told.
@@ -421,10 +529,27 @@ LONG WINAPI dbg_context::report(EXCEPTION_POINTERS* exception) {
     r.thread = GetCurrentThread();
     WriteReport(r);
   }
+  disarm_report_deadline();
   InterlockedExchange(&g_reportOwner, 0);
-  if (exception && previous) return previous(exception);
-  return EXCEPTION_CONTINUE_SEARCH;
+  if (!exception) return EXCEPTION_CONTINUE_SEARCH;
+  const LONG result = previous ? previous(exception) : EXCEPTION_CONTINUE_SEARCH;
+  // Searching on would start the system's debugger: the process ends here instead, with
+  // the exception's code, as it does when nothing handles an exception.
+  if (result == EXCEPTION_CONTINUE_SEARCH) TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+  return result;
 }
+
+namespace {
+
+// The box's own message loop runs: it is on the screen and from now on waits for the
+// user, however long. (Its activation comes too early: what the window system does after
+// it may still wait for a suspended thread.)
+LRESULT CALLBACK DisarmWhenShown(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == MSGF_DIALOGBOX) disarm_report_deadline();
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
 
 void show_report_message(EXCEPTION_POINTERS* exception, HANDLE reportFile, const char* reportPath, const char* reportName,
                          const char* exePath, const char* exeName) {
@@ -433,7 +558,9 @@ void show_report_message(EXCEPTION_POINTERS* exception, HANDLE reportFile, const
   Guarded([&] {
     TextBuffer text(message, sizeof message);
     FormatNotification(text, exception != nullptr, exeName ? exeName : "", reportPath ? reportPath : "");
+    HHOOK shown = SetWindowsHookExA(WH_MSGFILTER, DisarmWhenShown, nullptr, GetCurrentThreadId());
     MessageBoxA(nullptr, message, exePath ? exePath : "", MB_ICONERROR | MB_OK);
+    if (shown) UnhookWindowsHookEx(shown);
   });
   Guarded([&] {
     if (reportFile) CloseHandle(reportFile);

@@ -15,5 +15,6 @@ void end_crash_report();
 constexpr unsigned long kCodeFatalAppExit = 0x40000015;         // abort, std::terminate
 constexpr unsigned long kCodeInvalidCrtParameter = 0xC0000417;  // a runtime function's parameter
 constexpr unsigned long kCodeCppException = 0xE06D7363;         // an uncaught C++ exception
+constexpr unsigned long kCodePureVirtualCall = 0xE0505643;      // a call of a pure virtual function
 
 }  // namespace __dbg_util

@@ -8,7 +8,17 @@ namespace {
 struct GuardFrame {
   void* jump[5];  // __builtin_setjmp's buffer
   GuardFrame* outer;
+  // The head of the thread's exception-handler chain when the guard began. On 32-bit x86
+  // the system links handler records on the stack into it; a fault leaves the records of
+  // the abandoned calls there, in stack that the jump back frees.
+  EXCEPTION_REGISTRATION_RECORD* handlerChain;
 };
+
+// GCC takes the segment-relative read of the thread's block for an access at address 0x30.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+EXCEPTION_REGISTRATION_RECORD*& HandlerChain() { return reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList; }
+#pragma GCC diagnostic pop
 
 DWORD g_slot = TLS_OUT_OF_INDEXES;
 
@@ -39,7 +49,11 @@ __attribute__((noinline)) bool RunGuarded(void (*fn)(void*), void* arg) {
   }
   GuardFrame frame;
   frame.outer = static_cast<GuardFrame*>(TlsGetValue(g_slot));
-  if (__builtin_setjmp(frame.jump) != 0) return false;
+  frame.handlerChain = HandlerChain();
+  if (__builtin_setjmp(frame.jump) != 0) {
+    HandlerChain() = frame.handlerChain;
+    return false;
+  }
   TlsSetValue(g_slot, &frame);
   bool completed = true;
   try {

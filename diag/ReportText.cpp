@@ -3,6 +3,8 @@
 #include <cinttypes>
 #include <cstring>
 
+#include "diag/CrashReport.h"
+
 namespace __dbg_util {
 
 const char* ExceptionName(uint32_t code) {
@@ -32,6 +34,11 @@ const char* ExceptionName(uint32_t code) {
       {0xC0000095, "INT_OVERFLOW"},
       {0xC0000096, "PRIV_INSTRUCTION"},
       {0xC00000FD, "STACK_OVERFLOW"},
+      // The codes the library raises for the runtime's fatal errors.
+      {kCodeFatalAppExit, "FATAL_APP_EXIT"},
+      {kCodeInvalidCrtParameter, "INVALID_CRT_PARAMETER"},
+      {kCodeCppException, "CPP_EXCEPTION"},
+      {kCodePureVirtualCall, "PURE_VIRTUAL_CALL"},
   };
   for (const auto& entry : kNames)
     if (entry.code == code) return entry.name;

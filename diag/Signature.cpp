@@ -470,6 +470,14 @@ void FormatUnknownFrame(TextBuffer& out, uint64_t address, uint32_t options, con
     out.Append("()");
 }
 
+void FormatUntypedFrame(TextBuffer& out, const char* name, uint64_t address, const FrameMemory& frame) {
+  if (name && name[0])
+    out.Append(name);
+  else
+    AppendPointer(out, frame, address);
+  out.Append("(?)");
+}
+
 void FormatSignature(TextBuffer& out, const char* undecorated, uint32_t options, const FrameMemory& frame,
                      ParameterPlaces& places) {
   Work text;

@@ -89,6 +89,11 @@ void AppendRawList(TextBuffer& out, const FrameMemory& frame, uint64_t first, un
 // slots.
 void FormatUnknownFrame(TextBuffer& out, uint64_t address, uint32_t options, const FrameMemory& frame);
 
+// A frame of a build that passes parameters in registers (x64) whose parameters the symbol
+// engine does not know: its name, or its address without one, and "(?)". Stack words are
+// not its arguments there, so none is shown as one.
+void FormatUntypedFrame(TextBuffer& out, const char* name, uint64_t address, const FrameMemory& frame);
+
 // Signature mode: `undecorated` as UnDecorateSymbolName gives it (calling convention,
 // access, parameter types) turned into the shown text under `options`.
 void FormatSignature(TextBuffer& out, const char* undecorated, uint32_t options, const FrameMemory& frame,

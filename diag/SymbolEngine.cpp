@@ -45,6 +45,9 @@ constexpr size_t kNameCapacity = 2000;
 constexpr DWORD kSignatureFlags = 0x450C;  // no returns, allocation model, throw signatures, UDT return model, special names
 constexpr int kMaxFrames = 512;
 
+// The system directory, ending in its separator; read at start-up.
+char g_systemDirectory[MAX_PATH];
+
 class ProcessMemory final : public MemoryReader {
  public:
   bool Read(uint64_t address, void* out, size_t size) const override {
@@ -206,10 +209,42 @@ BOOL CALLBACK CollectParameter(PSYMBOL_INFO symbol, ULONG, PVOID context) {
   return TRUE;
 }
 
+// True when the symbol engine knows the function's type, and with it whether it has
+// parameters: a function of the program's own code, not an export or a bare name of a
+// module without debug information.
+bool HasFunctionType(const SYMBOL_INFO& symbol) {
+  DWORD tag = 0;
+  return symbol.TypeIndex != 0 && SymGetTypeInfo(GetCurrentProcess(), symbol.ModBase, symbol.TypeIndex, TI_GET_SYMTAG, &tag) &&
+         tag == kTagFunctionType;
+}
+
+#ifdef _WIN64
+// Whether `start` begins the function that holds `pc`, as the module's unwind table tells.
+// An export name is the nearest one below the address, which may belong to another,
+// unexported function; the unwind table knows every function that is not a leaf.
+bool UnwindTableConfirmsStart(uint64_t pc, uint64_t start) {
+  DWORD64 imageBase = 0;
+  const RUNTIME_FUNCTION* function = RtlLookupFunctionEntry(pc, &imageBase, nullptr);
+  // A function's unwind data may continue that of the part before it (chained entries).
+  for (int depth = 0; function && depth < 32; ++depth) {
+    if (imageBase + function->BeginAddress == start) return true;
+    const BYTE* info = reinterpret_cast<const BYTE*>(imageBase + function->UnwindData);
+    constexpr BYTE kChained = 0x4;  // UNW_FLAG_CHAININFO
+    if (!((info[0] >> 3) & kChained)) return false;
+    const unsigned codes = (info[2] + 1u) & ~1u;  // unwind codes, padded to an even count
+    function = reinterpret_cast<const RUNTIME_FUNCTION*>(info + 4 + codes * 2);
+  }
+  return false;
+}
+#endif
+
 // The undecorated signature of a function named without decoration (as debug information
-// names it), built from the parameters the symbol engine lists for the frame.
-void ComposeSignature(TextBuffer& out, LocatedParameters& places, const char* name, uint64_t pc,
+// names it), built from the parameters the symbol engine lists for the frame. False when
+// it lists none although the function's type has some (or does not tell): "(void)" would
+// claim what is not known.
+bool ComposeSignature(TextBuffer& out, LocatedParameters& places, const SYMBOL_INFO& symbol, uint64_t pc,
                       uint64_t framePointer, uint64_t stackPointer) {
+  const char* name = symbol.Name;
   HANDLE process = GetCurrentProcess();
   IMAGEHLP_STACK_FRAME frame{};
   frame.InstructionOffset = pc;
@@ -220,11 +255,18 @@ void ComposeSignature(TextBuffer& out, LocatedParameters& places, const char* na
   FixedText<kNameCapacity> list;
   ParameterCollector collector{list, places, framePointer, stackPointer, 0, false};
   SymEnumSymbols(process, 0, nullptr, CollectParameter, &collector);
+  if (collector.count == 0) {
+    DWORD declared = 0;
+    if (!SymGetTypeInfo(process, symbol.ModBase, symbol.TypeIndex, TI_GET_CHILDRENCOUNT, &declared)) return false;
+    // A member function's type counts its `this`.
+    if (declared > (collector.member ? 1u : 0u)) return false;
+  }
   out.Append(collector.member ? "public: __thiscall " : "__cdecl ");
   out.Append(name);
   out.AppendChar('(');
   out.Append(collector.count ? list.c_str() : "void");
   out.AppendChar(')');
+  return true;
 }
 
 void AppendModuleName(TextBuffer& out, uint64_t address, const char* fallback) {
@@ -326,6 +368,11 @@ void LoadOwnModule(const void* ownAddress) {
 
 HANDLE start_symbol_engine(dbg_process_values& values, const void* ownAddress) {
   HANDLE process = GetCurrentProcess();
+  const UINT systemLength = GetSystemDirectoryA(g_systemDirectory, MAX_PATH - 1);
+  if (systemLength == 0 || systemLength >= MAX_PATH - 1)
+    g_systemDirectory[0] = '\0';
+  else if (g_systemDirectory[systemLength - 1] != '\\')
+    std::strcat(g_systemDirectory, "\\");
   SymSetOptions(SYMOPT_DEFERRED_LOADS | SYMOPT_LOAD_LINES);
   std::string searchPath = ".";
   char exe[MAX_PATH];
@@ -365,6 +412,56 @@ HANDLE start_symbol_engine(dbg_process_values& values, const void* ownAddress) {
 
 void stop_symbol_engine() { SymCleanup(GetCurrentProcess()); }
 
+namespace {
+
+bool InSystemDirectory(const char* path) {
+  size_t i = 0;
+  for (; g_systemDirectory[i]; ++i) {
+    char a = path[i], b = g_systemDirectory[i];
+    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+    if (a != b) return false;
+  }
+  return i > 0;
+}
+
+struct ModuleList {
+  static constexpr int kMax = 256;
+  DWORD64 bases[kMax];
+  int count;
+};
+
+BOOL CALLBACK ListModule(PCSTR, DWORD64 base, PVOID context) {
+  ModuleList& list = *static_cast<ModuleList*>(context);
+  if (list.count < ModuleList::kMax) list.bases[list.count++] = base;
+  return TRUE;
+}
+
+}  // namespace
+
+void refresh_symbol_modules() {
+  HANDLE process = GetCurrentProcess();
+  SymRefreshModuleList(process);
+  // The system's modules get their exported names only: reading their debug information
+  // (which Wine's DLLs carry) can take longer than the report may, and their functions'
+  // parameters are not the program's to show. The program's own modules keep theirs.
+  static ModuleList list;
+  list.count = 0;
+  SymEnumerateModules64(process, ListModule, &list);
+  const DWORD options = SymGetOptions();
+  SymSetOptions((options | SYMOPT_PUBLICS_ONLY) & ~SYMOPT_DEFERRED_LOADS);
+  for (int i = 0; i < list.count; ++i) {
+    IMAGEHLP_MODULE64 module{};
+    module.SizeOfStruct = sizeof module;
+    if (!SymGetModuleInfo64(process, list.bases[i], &module) || module.SymType != SymDeferred ||
+        !InSystemDirectory(module.ImageName))
+      continue;
+    SymUnloadModule64(process, list.bases[i]);
+    SymLoadModuleEx(process, nullptr, module.ImageName, module.ModuleName, list.bases[i], module.ImageSize, nullptr, 0);
+  }
+  SymSetOptions(options);
+}
+
 void source_location(TextBuffer& out, uint64_t address) {
   IMAGEHLP_LINE64 line{};
   line.SizeOfStruct = sizeof line;
@@ -386,7 +483,11 @@ void describe_frame(TextBuffer& out, uint64_t pc, uint64_t lookup, uint64_t fram
   SYMBOL_INFO* symbol = record.info();
   DWORD64 displacement = 0;
   if (!SymFromAddr(GetCurrentProcess(), lookup, &displacement, symbol) || symbol->Name[0] == '\0') {
+#ifdef _WIN64
+    FormatUntypedFrame(out, nullptr, pc, frame);
+#else
     FormatUnknownFrame(out, pc, options, frame);
+#endif
     return;
   }
   symbol->Name[kNameCapacity] = '\0';
@@ -400,10 +501,19 @@ void describe_frame(TextBuffer& out, uint64_t pc, uint64_t lookup, uint64_t fram
       Undecorate(undecorated, symbol->Name, kSignatureFlags);
       StackSlots slots(frame.firstSlot, kSlotSize);
       FormatSignature(out, undecorated.c_str(), options, frame, slots);
-    } else {
-      LocatedParameters places;
-      ComposeSignature(undecorated, places, symbol->Name, lookup, framePointer, stackPointer);
+    } else if (LocatedParameters places;
+               HasFunctionType(*symbol) && ComposeSignature(undecorated, places, *symbol, lookup, framePointer, stackPointer)) {
       FormatSignature(out, undecorated.c_str(), options, frame, places);
+    } else {
+#ifdef _WIN64
+      const bool confirmed = UnwindTableConfirmsStart(lookup, symbol->Address);
+      FormatUntypedFrame(out, confirmed ? symbol->Name : nullptr, pc, frame);
+      if (!confirmed) return;
+#else
+      // A C name: the raw stack slots at the frame pointer are its arguments.
+      StackSlots slots(frame.firstSlot, kSlotSize);
+      FormatSignature(out, symbol->Name, options, frame, slots);
+#endif
     }
   } else {
     FixedText<kNameCapacity + 64> name;

@@ -17,6 +17,8 @@ struct dbg_process_values;
 // when this call started it. `ownAddress` lies in the module that holds the library.
 HANDLE start_symbol_engine(dbg_process_values& values, const void* ownAddress);
 void stop_symbol_engine();
+// Adds the modules loaded since start-up to the engine.
+void refresh_symbol_modules();
 
 // Writes the stack of `thread` from `context` to the report file, skipping `skip` frames
 // (none when negative) and the library's own frames at its top.

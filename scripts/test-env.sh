@@ -151,7 +151,12 @@ sondrel_stop_live_prefix() {
   rm -rf "$live"
 }
 
-# True when Wine can run 32-bit programs here (the wine32 package is installed).
+# True when Wine runs 32-bit programs here: a 32-bit test program of the i686 build (in
+# folder $1) must start in the running environment and list its tests. A Wine file being
+# present says nothing: these machines' kernels cannot run 32-bit code at all.
 sondrel_has_wine32() {
-  [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/wine ]
+  local program="$1/bin/diag_format_tests.exe" out
+  [ -f "$program" ] || return 1
+  out=$(timeout 60 wine "$program" --gtest_list_tests 2>/dev/null) || return 1
+  grep -q '^ReportText\.' <<<"$out"
 }

@@ -53,7 +53,7 @@ run_ctest() {
 
 run_ctest native "$root/build/native"
 run_ctest x86_64 "$root/build/x86_64"
-if sondrel_has_wine32; then
+if sondrel_has_wine32 "$root/build/i686"; then
   run_ctest i686 "$root/build/i686"
 else
   echo "== i686 tests: built; not run (no 32-bit Wine on this machine)"

@@ -109,6 +109,66 @@ struct Circle : Shape {
 
 void ReturningHook(EXCEPTION_POINTERS*, HANDLE, const char*, const char*, const char*, const char*) {}
 
+// Busy threads that hold a process-wide lock as much of the time as they can.
+volatile LONG g_busyRounds = 0;
+DWORD WINAPI AllocateInALoop(void*) {
+  for (;;) {
+    void* a = HeapAlloc(GetProcessHeap(), 0, 1000);
+    void* b = std::malloc(3000);
+    HeapFree(GetProcessHeap(), 0, a);
+    std::free(b);
+    InterlockedIncrement(&g_busyRounds);
+  }
+}
+DWORD WINAPI LoadInALoop(void*) {
+  for (;;) {
+    FreeLibrary(LoadLibraryA("version.dll"));
+    InterlockedIncrement(&g_busyRounds);
+  }
+}
+void StartBusyThreads(LPTHREAD_START_ROUTINE routine, int count) {
+  for (int i = 0; i < count; ++i) CloseHandle(CreateThread(nullptr, 0, routine, nullptr, 0, nullptr));
+  // Crash only once they are at it.
+  while (g_busyRounds < 50) Sleep(1);
+}
+
+// Two threads that fail at the same moment.
+HANDLE g_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+DWORD WINAPI FailOnSignal(void*) {
+  WaitForSingleObject(g_go, INFINITE);
+  *g_nowhere = 2;
+  return 0;
+}
+
+DWORD WINAPI FailInWorker(void*) {
+  static CFoo foo;
+  foo.Bar(5, "abc");
+  return 0;
+}
+DWORD WINAPI OverflowInWorker(void*) { return static_cast<DWORD>(Recurse(0)); }
+DWORD WINAPI AbortInWorker(void*) { std::abort(); }
+DWORD WINAPI ThrowInWorker(void*) { throw std::logic_error("worker gave up"); }
+
+void FaultingAdditionalInformation(char* buffer) {
+  buffer[0] = 'x';
+  *g_nowhere = 3;
+}
+
+LRESULT CALLBACK ThrowingWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_USER) throw std::runtime_error("window procedure gave up");
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Runs `routine` on a worker of its own and waits for the process to end.
+void OnWorker(LPTHREAD_START_ROUTINE routine) {
+  DWORD id = 0;
+  HANDLE worker = CreateThread(nullptr, 0, routine, nullptr, CREATE_SUSPENDED, &id);
+  Fact("crashing_thread", id);
+  WriteFacts();
+  ResumeThread(worker);
+  WaitForSingleObject(g_never, INFINITE);
+}
+
 void AdditionalInformation(char* buffer) { std::strcpy(buffer, "recording to C:\\take.mp3\r\n"); }
 
 // Lines in the recent-trace ring as a writer would leave them: wrapped once, the write
@@ -171,6 +231,44 @@ int main(int argc, char** argv) {
     // call the handler installed for the runtime.
     const _invalid_parameter_handler handler = _get_invalid_parameter_handler();
     if (handler) handler(L"buffer != NULL", L"_itoa_s", L"xtoa.c", 42, 0);
+  } else if (scenario == "heap-busy" || scenario == "loader-busy") {
+    StartBusyThreads(scenario == "heap-busy" ? AllocateInALoop : LoadInALoop, 2);
+    OnWorker(FailInWorker);
+  } else if (scenario == "two-at-once") {
+    DWORD first = 0, second = 0;
+    CloseHandle(CreateThread(nullptr, 0, FailOnSignal, nullptr, 0, &first));
+    CloseHandle(CreateThread(nullptr, 0, FailOnSignal, nullptr, 0, &second));
+    Fact("first_thread", first);
+    Fact("second_thread", second);
+    WriteFacts();
+    Sleep(100);
+    SetEvent(g_go);
+    WaitForSingleObject(g_never, INFINITE);
+  } else if (scenario == "worker-overflow") {
+    OnWorker(OverflowInWorker);
+  } else if (scenario == "worker-abort") {
+    OnWorker(AbortInWorker);
+  } else if (scenario == "worker-throw") {
+    OnWorker(ThrowInWorker);
+  } else if (scenario == "window-throw") {
+    WriteFacts();
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = ThrowingWindowProcedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "CrashProgramWindow";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowA("CrashProgramWindow", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                windowClass.hInstance, nullptr);
+    PostMessageA(window, WM_USER, 0, 0);
+    for (MSG message; GetMessageA(&message, nullptr, 0, 0) > 0;) DispatchMessageA(&message);
+  } else if (scenario == "faulting-hook") {
+    values.additional_info_hook = FaultingAdditionalInformation;
+    CFoo foo;
+    foo.Bar(5, "abc");
+  } else if (scenario == "returning-hook") {
+    values.notification_hook = ReturningHook;
+    CFoo foo;
+    foo.Bar(5, "abc");
   } else if (scenario == "deadlock") {
     CFoo foo;
     foo.Wait(3, "stuck");

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/ModuleDirectory.h"
+#include "diag/Guard.h"
 #include "support/TempDir.h"
 
 using namespace __dbg_util;
@@ -180,4 +181,24 @@ TEST(DbgContext, TimeBaseFollowsTheLocalClock) {
   const CpuTime busy = g_first.process_cpu_time(DBG_OPT_CPU_BUSY);
   EXPECT_GE(elapsed.seconds * 1000 + elapsed.milliseconds, busy.seconds * 1000 + busy.milliseconds);
   EXPECT_GT(elapsed.seconds * 1000000 + elapsed.milliseconds * 1000 + elapsed.microseconds, 20000u);
+}
+
+// A fault inside a guarded step leaves the thread's exception-handler chain as it was when
+// the step began, not pointing at records in the stack the step had used (32-bit x86 links
+// them there; the field is the same on x64, where this runs).
+TEST(Guard, FaultRestoresTheHandlerChainOfTheGuardedStep) {
+  NT_TIB* tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+  EXCEPTION_REGISTRATION_RECORD* const before = tib->ExceptionList;
+  bool laterStepRan = false;
+  const bool completed = Guarded([&] {
+    EXCEPTION_REGISTRATION_RECORD inner{};  // as a call inside the step would link one in
+    inner.Next = before;
+    tib->ExceptionList = &inner;
+    *static_cast<volatile int*>(nullptr) = 1;
+  });
+  EXPECT_FALSE(completed);
+  EXPECT_EQ(tib->ExceptionList, before);
+  EXPECT_TRUE(Guarded([&] { laterStepRan = true; }));
+  EXPECT_TRUE(laterStepRan);
+  EXPECT_EQ(tib->ExceptionList, before);
 }

@@ -15,7 +15,10 @@ TEST(ReportText, ExceptionNames) {
   } cases[] = {
       {0xC0000005, "ACCESS_VIOLATION"}, {0xC00000FD, "STACK_OVERFLOW"},    {0x80000003, "BREAKPOINT"},
       {0xC0000094, "INT_DIVIDE_BY_ZERO"}, {0xC000008E, "FLT_DIVIDE_BY_ZERO"}, {0x80000001, "GUARD_PAGE"},
-      {0xE06D7363, "UNKNOWN TYPE"},     {0, "UNKNOWN TYPE"},              {0xC0000417, "UNKNOWN TYPE"},
+      {0, "UNKNOWN TYPE"},              {0xE06D7364, "UNKNOWN TYPE"},     {0x40000016, "UNKNOWN TYPE"},
+      // The codes the library raises for the runtime's fatal errors.
+      {0x40000015, "FATAL_APP_EXIT"},   {0xC0000417, "INVALID_CRT_PARAMETER"},
+      {0xE06D7363, "CPP_EXCEPTION"},    {0xE0505643, "PURE_VIRTUAL_CALL"},
   };
   for (const auto& c : cases) EXPECT_STREQ(ExceptionName(c.code), c.name) << std::hex << c.code;
 }

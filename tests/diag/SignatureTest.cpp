@@ -143,6 +143,26 @@ TEST(Signature, FrameWithoutSymbolShowsItsAddressAndFiveSlots) {
   EXPECT_STREQ(out.c_str(), "0x00401000(,...)");
 }
 
+// Where parameters are passed in registers (x64), stack words are never shown as a
+// function's arguments when the symbol engine does not know its parameters.
+TEST(Signature, UntypedFrameOfRegisterArgumentsShowsOnlyAQuestionMark) {
+  X86Stack stack({1, 2, 3});
+  const FrameMemory frame{stack.memory, 8, kFrame + 16};
+  const struct {
+    const char* name;
+    const char* expected;
+  } cases[] = {
+      {"WaitForSingleObject", "WaitForSingleObject(?)"},
+      {nullptr, "0x00007FF612340000(?)"},
+      {"", "0x00007FF612340000(?)"},
+  };
+  for (const auto& c : cases) {
+    FixedText<128> out;
+    FormatUntypedFrame(out, c.name, 0x7FF612340000, frame);
+    EXPECT_STREQ(out.c_str(), c.expected) << (c.name ? c.name : "no name");
+  }
+}
+
 TEST(Signature, UnknownStructureByValueLosesTheLaterPlaces) {
   X86Stack stack({1, 2, 3, 4, 9});
   EXPECT_EQ(stack.Describe("__cdecl Take(struct Big,int,char const *)"),
