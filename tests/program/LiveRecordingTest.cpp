@@ -163,14 +163,29 @@ std::string Describe(const ToneCheck& check) {
          std::to_string(check.audio.sampleRate) + " Hz, peak " + std::to_string(peak);
 }
 
-// Records while a tone of `seconds` plays, starting after Start and ending before Stop.
-void RecordTone(LiveProgram& program, const TempDir& dir, double seconds) {
+// Starts a recording and plays a tone of `seconds` into it; the recording goes on.
+void StartAndPlayTone(LiveProgram& program, const TempDir& dir, double seconds) {
   ASSERT_NE(program.Window(), nullptr);
   program.Click(IDC_RECORD);
   Sleep(kCaptureStartMs);
   ASSERT_TRUE(PlayTone(dir.path(), kToneHz, seconds, kAmplitude, true));
-  Sleep(400);
+  Sleep(300);
+}
+
+// Records while a tone of `seconds` plays, starting after Start and ending before Stop.
+void RecordTone(LiveProgram& program, const TempDir& dir, double seconds) {
+  StartAndPlayTone(program, dir, seconds);
+  Sleep(100);
   program.Click(IDC_RECORD);
+}
+
+// The file holds the whole tone of `seconds`, and its header says how long it is.
+void ExpectCompleteTone(const std::string& path, double seconds) {
+  const ToneCheck check = CheckTone(path);
+  ASSERT_EQ(check.audio.error, "");
+  ASSERT_TRUE(check.span.found) << Describe(check);
+  EXPECT_NEAR(check.span.seconds, seconds, 0.1);
+  EXPECT_NEAR(ProbedDuration(path), check.audio.Seconds(), 0.1) << "the file's header says its length";
 }
 
 struct FormatCase {
@@ -273,11 +288,7 @@ TEST_P(LiveRecordingDeviceLost, EndingTheSoundServerStopsTheRecordingWithAComple
   const LostCase& c = GetParam();
   TempDir dir;
   LiveProgram program(dir, {{"FileFormat", c.fileFormat}});
-  ASSERT_NE(program.Window(), nullptr);
-  program.Click(IDC_RECORD);
-  Sleep(kCaptureStartMs);
-  ASSERT_TRUE(PlayTone(dir.path(), kToneHz, 0.5, kAmplitude, true));
-  Sleep(300);
+  StartAndPlayTone(program, dir, 0.5);
   ASSERT_TRUE(EndSoundServer());
   const std::string file = std::string("0001") + c.extension;
   EXPECT_TRUE(program.WaitForTitle("Velmora Sondrel - " + file, 15000)) << "title: " << program.Title();
@@ -285,11 +296,7 @@ TEST_P(LiveRecordingDeviceLost, EndingTheSoundServerStopsTheRecordingWithAComple
   EXPECT_EQ(next.substr(next.size() - 8), std::string("0002") + c.extension) << next;
   EXPECT_EQ(program.BoxText(), "") << "a device-lost stop shows nothing";
 
-  const ToneCheck check = CheckTone(dir.File(file));
-  ASSERT_EQ(check.audio.error, "");
-  ASSERT_TRUE(check.span.found) << Describe(check);
-  EXPECT_NEAR(check.span.seconds, 0.5, 0.1);
-  EXPECT_NEAR(ProbedDuration(dir.File(file)), check.audio.Seconds(), 0.1) << "the file's header says its length";
+  ExpectCompleteTone(dir.File(file), 0.5);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, LiveRecordingDeviceLost,
@@ -311,11 +318,7 @@ TEST_P(LiveRecordingSessionEnd, StopsTheRecordingAndSavesTheSettingsWithoutAskin
   const SessionEndCase& c = GetParam();
   TempDir dir;
   LiveProgram program(dir, {{"FileFormat", c.fileFormat}});
-  ASSERT_NE(program.Window(), nullptr);
-  program.Click(IDC_RECORD);
-  Sleep(kCaptureStartMs);
-  ASSERT_TRUE(PlayTone(dir.path(), kToneHz, 0.5, kAmplitude, true));
-  Sleep(300);
+  StartAndPlayTone(program, dir, 0.5);
   if (c.paused) program.Click(IDC_PAUSE);
 
   DWORD_PTR answer = 0;
@@ -346,11 +349,7 @@ TEST_P(LiveRecordingSessionEnd, StopsTheRecordingAndSavesTheSettingsWithoutAskin
   EXPECT_NE(saved.find("\r\nFileCount: 2\r\n"), std::string::npos) << "the counter advanced and saved:\n" << saved;
   EXPECT_NE(saved.find("\r\nIconize: "), std::string::npos) << "every key saved:\n" << saved;
   const std::string file = std::string("0001") + c.extension;
-  const ToneCheck check = CheckTone(dir.File(file));
-  ASSERT_EQ(check.audio.error, "");
-  ASSERT_TRUE(check.span.found) << Describe(check);
-  EXPECT_NEAR(check.span.seconds, 0.5, 0.1);
-  EXPECT_NEAR(ProbedDuration(dir.File(file)), check.audio.Seconds(), 0.1) << "the file's header says its length";
+  ExpectCompleteTone(dir.File(file), 0.5);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, LiveRecordingSessionEnd,
