@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets everything up, builds all three builds and runs every test:
+# Sets everything up, builds all four builds and runs every test:
 #   native  the platform-independent logic, under AddressSanitizer and UBSan
 #   fuzz    that logic's fuzz targets: their seeds and a few seconds of fuzzing each
 #   x86_64  everything, under Wine, with a display, a PulseAudio null sink and a fresh prefix
