@@ -188,11 +188,16 @@ bool CSettingsStore::SetReal(int key, double value) {
 
 bool CSettingsStore::Load(const char* path) {
   if (path == nullptr) return false;
+  FILE* file = fopen(path, "rb");
+  LoadFrom(file);
+  if (file != nullptr) fclose(file);
+  return true;
+}
+
+void CSettingsStore::LoadFrom(FILE* file) {
   m_entries.assign(SettingKeyCount, Entry{});
   for (int key = 0; key < SettingKeyCount; ++key) StoreByTableKind(key, kSettingTable[key].defaultText);
-
-  FILE* file = fopen(path, "rb");
-  if (file == nullptr) return true;
+  if (file == nullptr) return;
   // A long line is one line, cut, never split into several.
   std::string compact;
   while (ReadCompactLine(file, compact)) {
@@ -206,11 +211,9 @@ bool CSettingsStore::Load(const char* path) {
       break;  // the first key that matches decides the line
     }
   }
-  fclose(file);
-  return true;
 }
 
-bool CSettingsStore::Save(const char* path) const {
+std::string CSettingsStore::Compose() const {
   std::string content;
   for (int key = 0; key < SettingKeyCount; ++key) {
     const char* name = kSettingTable[key].name;
@@ -224,7 +227,11 @@ bool CSettingsStore::Save(const char* path) const {
     }
     content += "\r\n";
   }
-  WriteFileReplacing(path, content);
+  return content;
+}
+
+bool CSettingsStore::Save(const char* path) const {
+  WriteFileReplacing(path, Compose());
   return true;
 }
 

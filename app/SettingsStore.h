@@ -5,6 +5,7 @@
 // the kind, ranges being the business of whoever reads a key.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -50,10 +51,15 @@ class CSettingsStore {
   // Builds the entries with their defaults and applies the file's lines. False only when
   // no path is given; a missing or unreadable file leaves the defaults.
   bool Load(const char* path);
+  // The same for a file already open for reading (binary): applies its lines from where it
+  // stands to its end, over the defaults.
+  void LoadFrom(FILE* file);
   // Writes all keys in table order. The new file replaces the old one only once it is
   // complete, so a failure part-way leaves the previous file intact; in a folder that takes
   // no new file the old one is overwritten in place (WriteFileReplacing). Always true.
   bool Save(const char* path) const;
+  // The text Save writes: every key in table order, one "Name: value" line each, CR LF.
+  std::string Compose() const;
 
   uint32_t GetUInt(int key) const;
   int32_t GetInt(int key) const;

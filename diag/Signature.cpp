@@ -383,6 +383,10 @@ bool FormatValue(TextBuffer& value, TextBuffer& param, const FrameMemory& frame,
 void AppendParameters(TextBuffer& out, const char* text, uint32_t options, const FrameMemory& frame,
                       ParameterPlaces& places, unsigned registerParameters) {
   const char* open = std::strchr(text, '(');
+  if (!open) {  // a malformed name whose only "(" was inside the template list just emptied
+    out.Append(text);
+    return;
+  }
   out.Append(text, static_cast<size_t>(open + 1 - text));
   const char* p = open + 1;
   bool placesLost = false;

@@ -67,3 +67,17 @@ void COutputFileName::ResetSequenceNumber() {
   m_sequenceNumber = kFirstNumber;
   Settings().SetUInt(FileCount, m_sequenceNumber);
 }
+
+bool NamesDevice(const std::string& path) {
+  if (path.rfind("\\\\.\\", 0) == 0) return true;
+  const size_t slash = path.find_last_of("\\/:");
+  std::string name = ToLower(path.substr(slash == std::string::npos ? 0 : slash + 1));
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+  for (const char* device : kDevices) {
+    if (name == device) return true;
+  }
+  return name.size() == 4 && (name.compare(0, 3, "com") == 0 || name.compare(0, 3, "lpt") == 0) && name[3] >= '1' &&
+         name[3] <= '9';
+}

@@ -39,3 +39,9 @@ class COutputFileName {
   std::string m_moduleDirectory;
   PathProbe m_probe;
 };
+
+// Whether `path` reaches a device instead of a file: a path in the device namespace ("\\.\")
+// or a last part that Windows keeps for a device (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9,
+// CONIN$, CONOUT$; any case, with or without an extension, trailing spaces ignored).
+// Whatever is recorded there is lost.
+bool NamesDevice(const std::string& path);

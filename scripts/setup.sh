@@ -14,6 +14,7 @@ packages=(
   sox libsox-fmt-mp3 lame ffmpeg
   dpkg-dev e2fsprogs procps
   nsis zip unzip chromium
+  clang libclang-rt-14-dev
 )
 
 missing=()

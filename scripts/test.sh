@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets everything up, builds all three builds and runs every test:
+# Sets everything up, builds all four builds and runs every test:
 #   native  the platform-independent logic, under AddressSanitizer and UBSan
+#   fuzz    that logic's fuzz targets: their seeds and a few seconds of fuzzing each
 #   x86_64  everything, under Wine, with a display, a PulseAudio null sink and a fresh prefix
 #   i686    the same, where a 32-bit Wine exists (otherwise it is only built)
 # Logs and failure screenshots go to build/test-results/<run>/.
@@ -9,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 start=$(date +%s)
 
 bash "$root/scripts/setup.sh" || exit 1
-bash "$root/scripts/build.sh" native x86_64 i686 || { echo "test: build failed" >&2; exit 1; }
+bash "$root/scripts/build.sh" native fuzz x86_64 i686 || { echo "test: build failed" >&2; exit 1; }
 
 run="$root/build/test-results/$(date +%Y%m%d-%H%M%S)-$$"
 mkdir -p "$run"
@@ -52,6 +53,7 @@ run_ctest() {
 }
 
 run_ctest native "$root/build/native"
+run_ctest fuzz "$root/build/fuzz"
 run_ctest x86_64 "$root/build/x86_64"
 if sondrel_has_wine32 "$root/build/i686"; then
   run_ctest i686 "$root/build/i686"

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <thread>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +22,7 @@
 #else
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -252,6 +257,30 @@ int SaveRepeatedly(const std::string& path, int which) {
   return failed;
 }
 
+// Killed at random moments while saving: the two settings it saves in turn, of different
+// lengths, and the file that tells that the saving has begun.
+CSettingsStore KilledSaverSettings(int which) {
+  CSettingsStore store;
+  store.LoadFrom(nullptr);
+  store.SetString(FileTemplate, which == 0 ? "C:\\Rec\\" : "D:\\" + std::string(250, 'r') + "\\");
+  store.SetUInt(FileCount, which == 0 ? 1 : 9999);
+  return store;
+}
+std::string StartedMarkerFor(const std::string& path) { return path + ".started"; }
+
+// Saves both settings in turn until the process is killed.
+int SaveUntilKilled(const std::string& path) {
+  const CSettingsStore stores[2] = {KilledSaverSettings(0), KilledSaverSettings(1)};
+  stores[0].Save(path.c_str());
+  WriteWholeFile(StartedMarkerFor(path), "");
+  for (;;) {
+    stores[1].Save(path.c_str());
+    stores[0].Save(path.c_str());
+  }
+}
+
+enum class SaverWork { Repeatedly, UntilKilled };
+
 #ifdef _WIN32
 // Run by TwoInstancesSavingAtOnceNeverGarbleTheFile in processes of its own.
 TEST(SettingsSaver, DISABLED_SavesRepeatedly) {
@@ -261,20 +290,29 @@ TEST(SettingsSaver, DISABLED_SavesRepeatedly) {
   EXPECT_EQ(SaveRepeatedly(path, std::atoi(which)), 0);
 }
 
+// Run by KilledWhileSavingLeavesTheOldOrTheNewFile in a process of its own.
+TEST(SettingsKilledSaver, DISABLED_SavesUntilKilled) {
+  const char* path = std::getenv(kSaverPathVariable);
+  ASSERT_TRUE(path);
+  SaveUntilKilled(path);
+}
+
 class SaverProcess {
  public:
-  SaverProcess(const std::string& path, int which) {
+  SaverProcess(const std::string& path, int which, SaverWork work = SaverWork::Repeatedly) {
     ::SetEnvironmentVariableA(kSaverPathVariable, path.c_str());
     ::SetEnvironmentVariableA(kSaverWhichVariable, std::to_string(which).c_str());
     char exe[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string command = std::string("\"") + exe + "\" --gtest_also_run_disabled_tests --gtest_filter=SettingsSaver.*";
+    std::string command = std::string("\"") + exe + "\" --gtest_also_run_disabled_tests --gtest_filter=" +
+                          (work == SaverWork::Repeatedly ? "SettingsSaver.*" : "SettingsKilledSaver.*");
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_process)) {
       m_process = PROCESS_INFORMATION{};
     }
   }
+  bool started() const { return m_process.hProcess != nullptr; }
   // The process's exit code once it has ended; -1 if it never started or did not end.
   int Wait() {
     if (!m_process.hProcess) return -1;
@@ -284,6 +322,11 @@ class SaverProcess {
     ::CloseHandle(m_process.hProcess);
     m_process = PROCESS_INFORMATION{};
     return int(code);
+  }
+  // Ends the process at once, as the task manager would, and waits until it is gone.
+  void Kill() {
+    if (m_process.hProcess) ::TerminateProcess(m_process.hProcess, 9);
+    Wait();
   }
   ~SaverProcess() {
     if (m_process.hProcess) Wait();
@@ -295,14 +338,19 @@ class SaverProcess {
 #else
 class SaverProcess {
  public:
-  SaverProcess(const std::string& path, int which) : m_child(fork()) {
-    if (m_child == 0) _exit(SaveRepeatedly(path, which));
+  SaverProcess(const std::string& path, int which, SaverWork work = SaverWork::Repeatedly) : m_child(fork()) {
+    if (m_child == 0) _exit(work == SaverWork::Repeatedly ? SaveRepeatedly(path, which) : SaveUntilKilled(path));
   }
+  bool started() const { return m_child > 0; }
   int Wait() {
     int status = 0;
     if (m_child <= 0 || waitpid(m_child, &status, 0) != m_child) return -1;
     m_child = 0;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  void Kill() {
+    if (m_child > 0) kill(m_child, SIGKILL);
+    Wait();
   }
   ~SaverProcess() {
     if (m_child > 0) Wait();
@@ -323,6 +371,41 @@ TEST(SettingsStore, TwoInstancesSavingAtOnceNeverGarbleTheFile) {
   const std::string saved = ReadWholeFile(path);
   EXPECT_TRUE(saved == SaverContent(0) || saved == SaverContent(1)) << saved.size() << " bytes";
   EXPECT_EQ(FolderContents(dir), std::vector<std::string>{"Sondrel.cfg"});
+}
+
+// A process killed at any moment of a save leaves the complete old or the complete new
+// file, never a part or a mixture. SONDREL_SAVE_KILLS sets how many kills (a soak run sets
+// hundreds); each lands at a random moment of continuous saving.
+TEST(SettingsStore, KilledWhileSavingLeavesTheOldOrTheNewFile) {
+  const char* kills = std::getenv("SONDREL_SAVE_KILLS");
+  const int count = kills ? std::max(1, std::atoi(kills)) : 5;
+  const std::string contents[2] = {KilledSaverSettings(0).Compose(), KilledSaverSettings(1).Compose()};
+  const unsigned seed = std::random_device{}();
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> delayUs(0, 20000);
+  TempDir dir;
+  const std::string path = dir.File("Sondrel.cfg");
+  int whole[2] = {};
+  for (int kill = 0; kill < count; ++kill) {
+    SCOPED_TRACE("kill " + std::to_string(kill) + ", seed " + std::to_string(seed));
+    std::remove(StartedMarkerFor(path).c_str());
+    SaverProcess saver(path, 0, SaverWork::UntilKilled);
+    ASSERT_TRUE(saver.started());
+    for (int waited = 0; !FileExists(StartedMarkerFor(path)); ++waited) {
+      ASSERT_LT(waited, 20000) << "the saver did not begin";
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+    saver.Kill();
+    const std::string saved = ReadWholeFile(path);
+    ASSERT_TRUE(saved == contents[0] || saved == contents[1]) << saved.size() << " bytes:\n" << saved;
+    ++whole[saved == contents[1] ? 1 : 0];
+    // The killed save's temporary file may stay behind; the next process has another.
+    for (const std::string& name : FolderContents(dir)) {
+      if (name != "Sondrel.cfg") std::remove(dir.File(name).c_str());
+    }
+  }
+  std::printf("%d kills: %d left the first settings, %d the second\n", count, whole[0], whole[1]);
 }
 
 #ifndef _WIN32

@@ -101,6 +101,9 @@ TEST(Signature, TypesOnlyAndTemplateArguments) {
             "Box<>::Put(vector<>&)");
   EXPECT_EQ(stack.Describe("public: __thiscall Box<int>::Put(class std::vector<int> &)", DBG_OPT_FUNC_TYPES),
             "Box<int>::Put(vector<int>&)");
+  // A mangled name whose only "(" sits in the template list that is emptied is shown as it
+  // is left, without a parameter list.
+  EXPECT_EQ(stack.Describe("void __cdecl f<(int)>", kStackWord | DBG_OPT_NO_TEMPLATE_ARGS), "void __cdecl f<>");
 
   FixedText<256> name;
   FormatFunctionName(name, "Box<int,char>::Put<long>");

@@ -6,8 +6,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -63,6 +66,34 @@ class LiveProgram {
                                                reinterpret_cast<LPARAM>(::GetDlgItem(m_window, id)), SMTO_NORMAL,
                                                20000, &result);
     ASSERT_NE(done, 0) << "the click did not return; the program shows: " << BoxText();
+  }
+  // Clicks a button (or sends `message`) and, until the program has handled it, answers
+  // every message box it shows with Yes or OK, as a user who agrees to everything would.
+  // The texts of the boxes, in order; a message the program never finishes handling fails.
+  std::vector<std::string> SendAnswering(UINT message, WPARAM wParam, LPARAM lParam) {
+    std::atomic<bool> done{false};
+    bool handled = false;
+    std::thread sender([&] {
+      DWORD_PTR result = 0;
+      handled = ::SendMessageTimeoutA(m_window, message, wParam, lParam, SMTO_NORMAL, 30000, &result) != 0;
+      done = true;
+    });
+    std::vector<std::string> texts;
+    while (!done) {
+      for (HWND box : TopLevelWindowsOf(Id(), "#32770")) {
+        if (!::GetDlgItem(box, 0xFFFF)) continue;
+        texts.push_back(WindowText(::GetDlgItem(box, 0xFFFF)));
+        ::PostMessageA(box, WM_COMMAND, ::GetDlgItem(box, IDYES) ? IDYES : IDOK, 0);
+        for (int waited = 0; waited < 5000 && ::IsWindow(box); waited += 20) Sleep(20);
+      }
+      Sleep(20);
+    }
+    sender.join();
+    EXPECT_TRUE(handled) << "the program did not finish handling message " << message;
+    return texts;
+  }
+  std::vector<std::string> ClickAnswering(int id) {
+    return SendAnswering(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(m_window, id)));
   }
   std::string Text(int id) const { return WindowText(::GetDlgItem(m_window, id)); }
   std::string Title() const { return WindowText(m_window); }
@@ -132,14 +163,29 @@ std::string Describe(const ToneCheck& check) {
          std::to_string(check.audio.sampleRate) + " Hz, peak " + std::to_string(peak);
 }
 
-// Records while a tone of `seconds` plays, starting after Start and ending before Stop.
-void RecordTone(LiveProgram& program, const TempDir& dir, double seconds) {
+// Starts a recording and plays a tone of `seconds` into it; the recording goes on.
+void StartAndPlayTone(LiveProgram& program, const TempDir& dir, double seconds) {
   ASSERT_NE(program.Window(), nullptr);
   program.Click(IDC_RECORD);
   Sleep(kCaptureStartMs);
   ASSERT_TRUE(PlayTone(dir.path(), kToneHz, seconds, kAmplitude, true));
-  Sleep(400);
+  Sleep(300);
+}
+
+// Records while a tone of `seconds` plays, starting after Start and ending before Stop.
+void RecordTone(LiveProgram& program, const TempDir& dir, double seconds) {
+  StartAndPlayTone(program, dir, seconds);
+  Sleep(100);
   program.Click(IDC_RECORD);
+}
+
+// The file holds the whole tone of `seconds`, and its header says how long it is.
+void ExpectCompleteTone(const std::string& path, double seconds) {
+  const ToneCheck check = CheckTone(path);
+  ASSERT_EQ(check.audio.error, "");
+  ASSERT_TRUE(check.span.found) << Describe(check);
+  EXPECT_NEAR(check.span.seconds, seconds, 0.1);
+  EXPECT_NEAR(ProbedDuration(path), check.audio.Seconds(), 0.1) << "the file's header says its length";
 }
 
 struct FormatCase {
@@ -242,11 +288,7 @@ TEST_P(LiveRecordingDeviceLost, EndingTheSoundServerStopsTheRecordingWithAComple
   const LostCase& c = GetParam();
   TempDir dir;
   LiveProgram program(dir, {{"FileFormat", c.fileFormat}});
-  ASSERT_NE(program.Window(), nullptr);
-  program.Click(IDC_RECORD);
-  Sleep(kCaptureStartMs);
-  ASSERT_TRUE(PlayTone(dir.path(), kToneHz, 0.5, kAmplitude, true));
-  Sleep(300);
+  StartAndPlayTone(program, dir, 0.5);
   ASSERT_TRUE(EndSoundServer());
   const std::string file = std::string("0001") + c.extension;
   EXPECT_TRUE(program.WaitForTitle("Velmora Sondrel - " + file, 15000)) << "title: " << program.Title();
@@ -254,16 +296,163 @@ TEST_P(LiveRecordingDeviceLost, EndingTheSoundServerStopsTheRecordingWithAComple
   EXPECT_EQ(next.substr(next.size() - 8), std::string("0002") + c.extension) << next;
   EXPECT_EQ(program.BoxText(), "") << "a device-lost stop shows nothing";
 
-  const ToneCheck check = CheckTone(dir.File(file));
-  ASSERT_EQ(check.audio.error, "");
-  ASSERT_TRUE(check.span.found) << Describe(check);
-  EXPECT_NEAR(check.span.seconds, 0.5, 0.1);
-  EXPECT_NEAR(ProbedDuration(dir.File(file)), check.audio.Seconds(), 0.1) << "the file's header says its length";
+  ExpectCompleteTone(dir.File(file), 0.5);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, LiveRecordingDeviceLost,
                          ::testing::Values(LostCase{"Wav", "1", ".wav"}, LostCase{"Mp3", "0", ".mp3"}),
                          [](const ::testing::TestParamInfo<LostCase>& info) { return info.param.name; });
+
+struct SessionEndCase {
+  const char* name;
+  const char* fileFormat;
+  const char* extension;
+  bool paused;
+};
+
+class LiveRecordingSessionEnd : public ::testing::TestWithParam<SessionEndCase> {};
+
+// Logoff and shutdown: Windows asks, ends the session and soon ends the process, which never
+// reaches its normal exit. The recording must be complete and the settings saved by then.
+TEST_P(LiveRecordingSessionEnd, StopsTheRecordingAndSavesTheSettingsWithoutAsking) {
+  const SessionEndCase& c = GetParam();
+  TempDir dir;
+  LiveProgram program(dir, {{"FileFormat", c.fileFormat}});
+  StartAndPlayTone(program, dir, 0.5);
+  if (c.paused) program.Click(IDC_PAUSE);
+
+  DWORD_PTR answer = 0;
+  ASSERT_NE(::SendMessageTimeoutA(program.Window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000,
+                                  &answer),
+            0)
+      << "the program shows: " << program.BoxText();
+  EXPECT_EQ(answer, DWORD_PTR(TRUE)) << "the session may end";
+  EXPECT_EQ(program.Text(IDC_RECORD), "Stop") << "asking alone stops nothing";
+  // Another program refused: the session goes on, and so does the recording.
+  ASSERT_NE(::SendMessageTimeoutA(program.Window(), WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 20000, &answer), 0);
+  EXPECT_EQ(program.Text(IDC_RECORD), "Stop") << "a cancelled session end stops nothing";
+  ASSERT_NE(::SendMessageTimeoutA(program.Window(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000,
+                                  &answer),
+            0)
+      << "the program shows: " << program.BoxText();
+  EXPECT_EQ(program.BoxText(), "") << "nothing is asked or told";
+  EXPECT_EQ(program.Text(IDC_RECORD), "Start");
+
+  // What Windows does next.
+  HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, program.Id());
+  ASSERT_NE(process, nullptr);
+  EXPECT_TRUE(::TerminateProcess(process, 1));
+  EXPECT_EQ(::WaitForSingleObject(process, 10000), WAIT_OBJECT_0);
+  ::CloseHandle(process);
+
+  const std::string saved = ReadWholeFile(dir.File("Sondrel.cfg"));
+  EXPECT_NE(saved.find("\r\nFileCount: 2\r\n"), std::string::npos) << "the counter advanced and saved:\n" << saved;
+  EXPECT_NE(saved.find("\r\nIconize: "), std::string::npos) << "every key saved:\n" << saved;
+  const std::string file = std::string("0001") + c.extension;
+  ExpectCompleteTone(dir.File(file), 0.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, LiveRecordingSessionEnd,
+                         ::testing::Values(SessionEndCase{"Wav", "1", ".wav", false},
+                                           SessionEndCase{"Mp3Paused", "0", ".mp3", true}),
+                         [](const ::testing::TestParamInfo<SessionEndCase>& info) { return info.param.name; });
+
+// Values a hand-edited settings file may hold and no dialog would write. "<dir>" stands
+// for the test's folder.
+struct HostileCase {
+  const char* name;
+  Settings changes;
+  const char* recorded;  // the file the recording must leave in the folder; "" when none
+  bool refused = false;  // the start is refused, with the program's message
+};
+
+class HostileSettings : public ::testing::TestWithParam<HostileCase> {};
+
+// The program starts, records (or says it cannot), stops and ends as usual, without
+// crashing or hanging, and saves a whole settings file.
+TEST_P(HostileSettings, NeitherCrashNorHangTheProgram) {
+  const HostileCase& c = GetParam();
+  TempDir dir;
+  Settings changes = c.changes;
+  for (auto& [key, value] : changes) {
+    const size_t at = value.find("<dir>");
+    if (at != std::string::npos) value.replace(at, 5, dir.path());
+  }
+  auto program = std::make_unique<LiveProgram>(dir, changes);
+  ASSERT_NE(program->Window(), nullptr) << "no window";
+  const std::string name = program->Text(IDC_FILENAME);
+  std::vector<std::string> boxes = program->ClickAnswering(IDC_RECORD);
+  const bool started = program->Text(IDC_RECORD) == "Stop";
+  if (started) {
+    Sleep(kCaptureStartMs + 500);
+    const std::vector<std::string> more = program->ClickAnswering(IDC_RECORD);
+    boxes.insert(boxes.end(), more.begin(), more.end());
+  }
+  EXPECT_EQ(program->Text(IDC_RECORD), "Start");
+  if (c.refused) {
+    EXPECT_FALSE(started);
+    ASSERT_FALSE(boxes.empty()) << "the user is told";
+    EXPECT_EQ(boxes.back(), "Could not start recording!");
+  }
+  // What the program made of the values, for the log.
+  std::printf("name \"%s\", %s\n", name.c_str(), started ? "recorded" : "did not start");
+  for (const std::string& box : boxes) {
+    std::printf("  box: %s\n", box.c_str());
+    EXPECT_TRUE(box == "Could not start recording!" || box == "Recording stopped because of an error!" ||
+                box == "File already exists. Overwrite it?")
+        << "the program shows: " << box;
+  }
+  const DWORD id = program->Id();
+  program->SendAnswering(WM_CLOSE, 0, 0);
+  HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  DWORD exitCode = 1234;
+  if (process) {
+    EXPECT_EQ(::WaitForSingleObject(process, 20000), WAIT_OBJECT_0) << "the program did not end";
+    ::GetExitCodeProcess(process, &exitCode);
+    ::CloseHandle(process);
+    EXPECT_EQ(exitCode, 0u);
+  }
+  program.reset();
+  EXPECT_FALSE(FileExists(dir.File("Crash.rpt"))) << ReadWholeFile(dir.File("Crash.rpt"));
+  const std::string saved = ReadWholeFile(dir.File("Sondrel.cfg"));
+  EXPECT_EQ(saved.rfind("TraceLevel: ", 0), 0u) << saved;
+  EXPECT_NE(saved.find("\r\nIconize: "), std::string::npos) << saved;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    std::printf("  left: %s (%ju bytes)\n", entry.path().filename().string().c_str(),
+                entry.is_regular_file() ? uintmax_t(entry.file_size()) : uintmax_t(0));
+  }
+  if (*c.recorded) {
+    const DecodedAudio audio = DecodeWithFfmpeg(dir.File(c.recorded));
+    EXPECT_EQ(audio.error, "") << c.recorded;
+    EXPECT_GT(audio.Seconds(), 0.2) << c.recorded;
+  }
+}
+
+const std::string kLongName(300, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, HostileSettings,
+    // A template that is no folder and no file in a folder is not taken: the recording goes
+    // to the program's folder (the test's folder here). "NUL" without numbers reaches the
+    // device, where nothing would be kept. Whether Windows takes a path longer than 260
+    // characters depends on its version.
+    ::testing::Values(HostileCase{"NulDevicePath", {{"FileTemplate", "\\\\.\\NUL"}}, "0001.wav"},
+                      HostileCase{"ConsoleName", {{"FileTemplate", "CON"}}, "0001.wav"},
+                      HostileCase{"NulFileInFolder", {{"FileTemplate", "<dir>\\NUL"}, {"AddSeqNum", "0"}}, "", true},
+                      HostileCase{"PathLongerThan260", {{"FileTemplate", "<dir>\\" + kLongName}}, ""},
+                      HostileCase{"HugeFileCount", {{"FileCount", "99999999999"}}, "9999.wav"},
+                      HostileCase{"ZeroSampleRateWav", {{"SamplesPerSecond", "0"}}, "0001.wav"},
+                      HostileCase{"ZeroSampleRateMp3", {{"SamplesPerSecond", "0"}, {"FileFormat", "0"}}, "0001.mp3"},
+                      HostileCase{"ZeroChannelsAndBytes", {{"Channels", "0"}, {"BytesPerSample", "0"}}, "0001.wav"},
+                      HostileCase{"TimesOutOfRange",
+                                  {{"StartTime", "2027,13,9,45,99,99,99,9999,1"},
+                                   {"StopTime", "-1,-1,-1,-1,-1,-1,-1,-1,1"}},
+                                  "0001.wav"},
+                      HostileCase{"TimesBeyondTheCalendar",
+                                  {{"StartTime", "99999999999,2,0,30,12,0,0,0,1"},
+                                   {"StopTime", "30827,12,0,31,23,59,59,999,1"}},
+                                  "0001.wav"}),
+    [](const ::testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
 
 TEST(LiveDevices, TheMonitorIsListedWithItsOneLine) {
   TempDir dir;

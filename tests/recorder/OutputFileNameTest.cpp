@@ -141,3 +141,22 @@ TEST(OutputFileName, AdvanceWrapsAndWritesTheCounter) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OutputFileName, NamesDeviceKnowsTheNamesWindowsKeepsForDevices) {
+  const struct {
+    const char* path;
+    bool device;
+  } cases[] = {
+      {"C:\\Rec\\NUL.wav", true},        {"C:\\Rec\\nul", true},          {"C:\\Rec\\Con .mp3", true},
+      {"CON", true},                     {"D:aux.wav", true},             {"C:\\Rec\\COM1.wav", true},
+      {"C:\\Rec\\lpt9.x.wav", true},     {"C:\\Rec\\CONOUT$.wav", true},  {"\\\\.\\NUL", true},
+      {"\\\\.\\C:\\Rec\\take.wav", true}, {"C:\\Rec\\NUL0001.wav", false}, {"C:\\Rec\\COM0.wav", false},
+      {"C:\\Rec\\COM10.wav", false},     {"C:\\Rec\\console.wav", false}, {"C:\\NUL\\take.wav", false},
+      {"C:\\Rec\\", false},              {"", false},                     {"C:\\Rec\\.wav", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NamesDevice(c.path), c.device) << c.path;
+}
+
+}  // namespace

@@ -34,6 +34,8 @@ const MessageMap* CSondrelDlg::GetMessageMap() const {
       OnClicked<&D::ToggleRecording>(IDC_RECORD),
       OnClicked<&D::TogglePause>(IDC_PAUSE),
       On<WM_CLOSE, &D::OnClose>(),
+      OnMessage<&D::OnQueryEndSession>(WM_QUERYENDSESSION),
+      OnMessage<&D::OnEndSession>(WM_ENDSESSION),
       OnClicked<&D::OnAudioSettings>(IDC_AUDIO),
       On<WM_VSCROLL, &D::OnVScroll>(),
       OnCommandFrom<&D::OnBannerClicked>(IDC_BANNER, STN_CLICKED),

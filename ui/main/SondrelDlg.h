@@ -107,6 +107,8 @@ class CSondrelDlg : public CDialog {
   void OnTimer(UINT_PTR id);
   void OnTimerButton();
   void OnClose();
+  LRESULT OnQueryEndSession(WPARAM, LPARAM);
+  LRESULT OnEndSession(WPARAM ending, LPARAM);
   void OnVScroll(UINT code, UINT position, HWND scrollBar);
   void OnBrowse();
   void OnFormatChanged();

@@ -1,5 +1,6 @@
 // The recording state machine as the main dialog drives it: Start/Stop, Pause/Resume, Play,
-// the graph's events, and the question when the window closes during a recording.
+// the graph's events, the question when the window closes during a recording, and the end of
+// the Windows session.
 #include "app/SettingsStore.h"
 #include "app/SondrelApp.h"
 #include "app/WindowMessages.h"
@@ -52,7 +53,11 @@ bool CSondrelDlg::ConfirmOverwrite() {
 
 HRESULT CSondrelDlg::StartRecorder() {
   const CSettingsStore& settings = Settings();
-  m_recorder.SetOutputFile(m_outputFileName.GetFileName());
+  const std::string name = m_outputFileName.GetFileName();
+  // A hand-edited template can name a device ("NUL" without numbers): the recording would
+  // seem to run while nothing is kept, so it does not start.
+  if (NamesDevice(name)) return E_INVALIDARG;
+  m_recorder.SetOutputFile(name);
   m_recorder.SetDevice(settings.GetString(AudioDevice));
   m_recorder.SetInputLine(settings.GetString(AudioInput));
   m_recorder.m_bytesPerSample = settings.GetUInt(BytesPerSample);
@@ -133,4 +138,27 @@ void CSondrelDlg::OnClose() {
   const int state = TheApp().m_recordingState;
   if ((state == Recording || state == Paused) && AskYesNoBox(IDS_QUIT_WHILE_RECORDING) != IDYES) return;
   Default();
+}
+
+// Windows ends the process soon after the session ends, without ExitInstance: the settings
+// are saved as soon as it asks, and again once it ends, after the recording was stopped.
+LRESULT CSondrelDlg::OnQueryEndSession(WPARAM, LPARAM) {
+  Settings().Save(ConfigurationFilePath().c_str());
+  return TRUE;
+}
+
+// A recording is stopped as Stop stops it (the file finalised, the counter advanced), with
+// no question and no message: nobody is left to answer one. A stop that fails has still
+// ended the recording. A session end that was cancelled changes nothing.
+LRESULT CSondrelDlg::OnEndSession(WPARAM ending, LPARAM) {
+  if (!ending) return 0;
+  int& state = TheApp().m_recordingState;
+  if (state == Recording || state == Paused) {
+    StopRecorder();
+    state = Idle;
+    UpdateKeepAwake();
+    UpdateRecordingControls();
+  }
+  Settings().Save(ConfigurationFilePath().c_str());
+  return 0;
 }
