@@ -100,9 +100,9 @@ class PeFile {
 // libwinpthread-1.dll, a Visual C++ runtime) would have to be installed beside the program;
 // a new import of a system DLL is added here after checking that every supported Windows has it.
 const std::set<std::string> kSystemDlls = {"ADVAPI32.DLL", "COMCTL32.DLL", "COMDLG32.DLL", "DBGHELP.DLL",
-                                           "GDI32.DLL",    "KERNEL32.DLL", "MSVCRT.DLL",   "OLE32.DLL",
-                                           "OLEAUT32.DLL", "SHELL32.DLL",  "USER32.DLL",   "VERSION.DLL",
-                                           "WINMM.DLL"};
+                                           "GDI32.DLL",    "KERNEL32.DLL", "MSVCRT.DLL",   "NTDLL.DLL",
+                                           "OLE32.DLL",    "OLEAUT32.DLL", "SHELL32.DLL",  "USER32.DLL",
+                                           "VERSION.DLL",  "WINMM.DLL"};
 
 TEST(ImageHeaders, ProgramAndFiltersAreWindowsImagesNeedingOnlySystemDlls) {
   const struct {
