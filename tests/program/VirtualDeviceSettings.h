@@ -1,9 +1,9 @@
 #pragma once
 // Settings that have the real program record 44100 Hz 16-bit stereo from the virtual capture
 // device into `folder`, as 0001.wav or 0001.mp3 and on.
-#include <cstdlib>
 #include <string>
 
+#include "support/EnvironmentNumber.h"
 #include "support/RunningProgram.h"
 
 // "Test Capture Without Mixer": its "Microphone" line has a mixer and a 440 Hz tone.
@@ -17,10 +17,4 @@ inline ProgramSettings VirtualDeviceSettings(const std::string& folder, const ch
           {"FileFormat", fileFormat}, {"Mp3BitRateType", bitRateType}, {"Mp3ConstBitRate", "128"},
           {"BytesPerSample", "2"}, {"Channels", "2"}, {"SamplesPerSecond", "44100"}, {"FileTemplate", folder},
           {"AddSeqNum", "1"}, {"FileCount", "1"}, {"OverwritePrompt", "0"}};
-}
-
-// A number from the environment (soak runs set them), else `fallback`.
-inline int EnvironmentNumber(const char* name, int fallback) {
-  const char* value = std::getenv(name);
-  return value && *value ? std::atoi(value) : fallback;
 }
