@@ -80,10 +80,14 @@ TEST_P(KilledRecording, LeavesAFileWithAllButTheLastSecond) {
       held = audio.Seconds();
       EXPECT_NEAR(ToneFrequency(audio.samples, audio.sampleRate), kTestToneHz, kTestToneHz / 100);
       // The tag frame's duration, renewed every second, is what players show.
+      // Past a tag that counts fewer frames than the file holds, ffprobe reckons a constant
+      // rate file's length from its size, with the part frame the kill cut and the frame of
+      // encoder delay the decoder leaves out: up to three frames more than decodes.
       const double reported = ProbedDuration(path);
+      const bool variable = c.bitRateType[0] == '1';
       EXPECT_GE(reported, held - 1.1) << "the tag was not renewed within the last second or so";
-      EXPECT_LE(reported, held + 0.03);
-      if (c.bitRateType[0] == '1') EXPECT_NEAR(reported, truth, 2.0) << "the variable-rate tag";
+      EXPECT_LE(reported, held + (variable ? 0.03 : 3 * 1152.0 / 44100));
+      if (variable) EXPECT_NEAR(reported, truth, 2.0) << "the variable-rate tag";
     }
     EXPECT_LE(held, truth + 0.001);
     EXPECT_GE(held, truth - 1.0) << "more than a second lost";
