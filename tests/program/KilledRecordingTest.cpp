@@ -87,7 +87,9 @@ TEST_P(KilledRecording, LeavesAFileWithAllButTheLastSecond) {
       const bool variable = c.bitRateType[0] == '1';
       EXPECT_GE(reported, held - 1.1) << "the tag was not renewed within the last second or so";
       EXPECT_LE(reported, held + (variable ? 0.03 : 3 * 1152.0 / 44100));
-      if (variable) EXPECT_NEAR(reported, truth, 2.0) << "the variable-rate tag";
+      if (variable) {
+        EXPECT_NEAR(reported, truth, 2.0) << "the variable-rate tag";
+      }
     }
     EXPECT_LE(held, truth + 0.001);
     EXPECT_GE(held, truth - 1.0) << "more than a second lost";
