@@ -6,6 +6,7 @@
 #include "app/WindowMessages.h"
 #include "filters/kit/MediaType.h"
 #include "filters/mp3/AudioEncoderProperties.h"
+#include "filters/wavdest/WrittenFileCheck.h"
 #include "recorder/CaptureDevices.h"
 #include "recorder/TextConversion.h"
 
@@ -135,6 +136,10 @@ HRESULT CRecorder::BuildGraph(unsigned format) {
   }
   hr = AddNewFilter(CLSID_WaveDest, L"Wave Dest", m_waveWriter);
   if (FAILED(hr)) return hr;
+  // Not every writer registered under the class offers it.
+  if (CComPtr<IWrittenFileCheck> check = ComQuery<IWrittenFileCheck>(m_waveWriter.Get())) {
+    check->CheckWritesTo(m_outputFile->c_str());
+  }
 
   hr = ::CoCreateInstance(CLSID_FileWriter, nullptr, kAllContexts, IID_IBaseFilter, m_fileWriter.PutVoid());
   if (FAILED(hr)) return hr;

@@ -104,7 +104,7 @@ HRESULT CWaveDestOutputPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR
   return actual.cbBuffer < static_cast<long>(kWaveHeaderSize) ? E_FAIL : S_OK;
 }
 
-CWaveDest::CWaveDest() : CBaseFilter(CLSID_WaveDest), m_input(*this), m_output(*this) {}
+CWaveDest::CWaveDest() : CWithInterfaces(CLSID_WaveDest), m_input(*this), m_output(*this) {}
 
 CBasePin* CWaveDest::GetPin(int index) {
   if (index == 0) return &m_input;
@@ -125,7 +125,21 @@ bool CWaveDest::IsMpegAudio(const AM_MEDIA_TYPE& type) {
   return false;
 }
 
+STDMETHODIMP CWaveDest::CheckWritesTo(LPCOLESTR path) {
+  CAutoLock lock(FilterLock());
+  if (!IsStopped()) return VFW_E_NOT_STOPPED;
+  m_checkedPath = path ? path : L"";
+  return S_OK;
+}
+
 HRESULT CWaveDest::OnStartStreaming() {
+  // The File Writer, downstream, made the file before this filter leaves Stopped.
+  if (!m_checkedPath.empty()) {
+    const HANDLE file = ::CreateFileW(m_checkedPath.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      0, nullptr);
+    m_checkedFile.Reset(file == INVALID_HANDLE_VALUE ? nullptr : file);
+  }
   m_pcm = m_input.IsConnected() && PcmFormatOf(m_input.ConnectionType(), m_format);
   m_positioned = m_input.PeerStampsPositions();
   m_dataBytes = 0;
@@ -142,6 +156,14 @@ HRESULT CWaveDest::OnStartStreaming() {
 
 void CWaveDest::OnLeaveRunning() {
   if (m_pcm && m_failure == S_OK) WriteHeader();
+}
+
+void CWaveDest::OnStopStreaming() { m_checkedFile.Reset(); }
+
+bool CWaveDest::FileReaches(uint64_t end) const {
+  LARGE_INTEGER size{};
+  if (!m_checkedFile || !::GetFileSizeEx(m_checkedFile.Get(), &size)) return true;
+  return static_cast<uint64_t>(size.QuadPart) >= end;
 }
 
 HRESULT CWaveDest::Receive(IMediaSample* sample) {
@@ -197,6 +219,7 @@ HRESULT CWaveDest::Write(uint64_t offset, const BYTE* data, long length) {
     buffer->SetMediaTime(nullptr, nullptr);
     hr = m_output.Deliver(buffer.Get());
     if (FAILED(hr)) return hr;
+    if (!FileReaches(offset + static_cast<uint64_t>(chunk))) return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
     offset += static_cast<uint64_t>(chunk);
     data += chunk;
     length -= chunk;

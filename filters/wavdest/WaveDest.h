@@ -16,12 +16,15 @@
 #include <strmif.h>
 
 #include <cstdint>
+#include <string>
 
 #include "filters/FilterClassIds.h"
 #include "filters/kit/BaseFilter.h"
 #include "filters/kit/BasePin.h"
 #include "filters/kit/BytePosition.h"
 #include "filters/wavdest/WaveHeader.h"
+#include "filters/wavdest/WrittenFileCheck.h"
+#include "scheduler/OwnedHandle.h"
 
 extern const wchar_t kWaveDestName[];
 extern const REGFILTER2 kWaveDestRegistration;
@@ -60,7 +63,7 @@ class CWaveDestOutputPin : public CBaseOutputPin {
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES& request) override;
 };
 
-class CWaveDest : public CBaseFilter {
+class CWaveDest : public CWithInterfaces<CBaseFilter, IWrittenFileCheck> {
  public:
   CWaveDest();
 
@@ -69,9 +72,13 @@ class CWaveDest : public CBaseFilter {
 
   static bool IsMpegAudio(const AM_MEDIA_TYPE& type);
 
+  // IWrittenFileCheck
+  STDMETHODIMP CheckWritesTo(LPCOLESTR path) override;
+
  protected:
   HRESULT OnStartStreaming() override;
   void OnLeaveRunning() override;
+  void OnStopStreaming() override;
 
  private:
   friend class CWaveDestInputPin;
@@ -83,6 +90,8 @@ class CWaveDest : public CBaseFilter {
   HRESULT WriteHeader();
   // The PCM data that arrived, with its pad byte after an odd count, then the header.
   HRESULT WriteSamples(const BYTE* data, long length);
+  // Whether the file reaches `end` bytes; true when it is not checked.
+  bool FileReaches(uint64_t end) const;
   // Reports the first failure to the graph once and returns it.
   HRESULT Fail(HRESULT hr);
 
@@ -95,4 +104,6 @@ class CWaveDest : public CBaseFilter {
   uint64_t m_dataBytes = 0;
   uint64_t m_end = 0;  // one past the furthest byte written
   HRESULT m_failure = S_OK;
+  std::wstring m_checkedPath;  // under the filter lock
+  COwnedHandle m_checkedFile;  // open while streaming, when there is a path to check
 };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/ModuleDirectory.h"
+#include "support/ProgramDriver.h"
 #include "support/ProgramProcess.h"
 #include "support/TempDir.h"
 
@@ -40,12 +41,6 @@ std::map<std::string, unsigned long> ReadFacts(const std::string& path) {
     if (equals != std::string::npos) facts[line.substr(0, equals)] = std::stoul(line.substr(equals + 1));
   }
   return facts;
-}
-
-std::string WindowText(HWND window) {
-  char text[2048] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
 }
 
 // Runs `program` (a file beside this test) from a copy named `copyName` in `dir` with

@@ -21,6 +21,7 @@
 #include "support/AudioCheck.h"
 #include "support/LiveAudio.h"
 #include "support/ProgramProcess.h"
+#include "support/RunningProgram.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -30,42 +31,27 @@ constexpr double kAmplitude = 0.5;             // of full scale
 constexpr int kThreshold = int(32768 * 0.05);  // where the tone counts as sounding
 const double kPlayedRms = 32768 * kAmplitude / std::sqrt(2.0);
 
-using Settings = std::map<std::string, std::string>;
+using Settings = ProgramSettings;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+ProgramSettings LiveSettings(const TempDir& dir, const Settings& changes) {
+  Settings settings = {{"AudioDevice", kMonitorDevice}, {"AudioInput", kCaptureLine}, {"AudioVolume", "100"},
+                       {"FileFormat", "1"},          {"BytesPerSample", "2"},        {"Channels", "2"},
+                       {"SamplesPerSecond", "44100"}, {"FileTemplate", dir.path()},  {"AddSeqNum", "1"},
+                       {"FileCount", "1"},           {"OverwritePrompt", "0"}};
+  for (const auto& [key, value] : changes) settings[key] = value;
+  return settings;
+}
+
 // Sondrel.exe in a folder of its own, recording into that folder, set up by its settings file.
-class LiveProgram {
+class LiveProgram : public RunningProgram {
  public:
-  LiveProgram(const TempDir& dir, const Settings& changes) : m_dir(dir) {
-    Settings settings = {{"AudioDevice", kMonitorDevice}, {"AudioInput", kCaptureLine}, {"AudioVolume", "100"},
-                         {"FileFormat", "1"},          {"BytesPerSample", "2"},        {"Channels", "2"},
-                         {"SamplesPerSecond", "44100"}, {"FileTemplate", dir.path()},  {"AddSeqNum", "1"},
-                         {"FileCount", "1"},           {"OverwritePrompt", "0"}};
-    for (const auto& [key, value] : changes) settings[key] = value;
-    std::string text;
-    for (const auto& [key, value] : settings) text += key + ": " + value + "\r\n";
-    WriteWholeFile(dir.File("Sondrel.cfg"), text);
-    m_program = std::make_unique<ProgramProcess>(dir.path());
-    m_window = m_program->WaitForMainWindow();
-  }
-  ~LiveProgram() {
-    if (m_window) ::PostMessageA(m_window, WM_CLOSE, 0, 0);
-    DWORD code = 0;
-    if (m_program) m_program->WaitForExit(code, 10000);
-  }
+  LiveProgram(const TempDir& dir, const Settings& changes) : RunningProgram(dir.path(), LiveSettings(dir, changes)) {}
 
-  HWND Window() const { return m_window; }
-  DWORD Id() const { return m_program->id(); }
-
-  // Clicks a button and returns when the program has handled the click. A click that
-  // leaves a message box open fails with the box's text.
+  // A click that leaves a message box open fails with the box's text.
   void Click(int id) {
-    DWORD_PTR result = 0;
-    const LRESULT done = ::SendMessageTimeoutA(m_window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                                               reinterpret_cast<LPARAM>(::GetDlgItem(m_window, id)), SMTO_NORMAL,
-                                               20000, &result);
-    ASSERT_NE(done, 0) << "the click did not return; the program shows: " << BoxText();
+    ASSERT_TRUE(RunningProgram::Click(id)) << "the click did not return; the program shows: " << BoxText();
   }
   // Clicks a button (or sends `message`) and, until the program has handled it, answers
   // every message box it shows with Yes or OK, as a user who agrees to everything would.
@@ -75,7 +61,7 @@ class LiveProgram {
     bool handled = false;
     std::thread sender([&] {
       DWORD_PTR result = 0;
-      handled = ::SendMessageTimeoutA(m_window, message, wParam, lParam, SMTO_NORMAL, 30000, &result) != 0;
+      handled = ::SendMessageTimeoutA(Window(), message, wParam, lParam, SMTO_NORMAL, 30000, &result) != 0;
       done = true;
     });
     std::vector<std::string> texts;
@@ -93,36 +79,8 @@ class LiveProgram {
     return texts;
   }
   std::vector<std::string> ClickAnswering(int id) {
-    return SendAnswering(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(m_window, id)));
+    return SendAnswering(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(Window(), id)));
   }
-  std::string Text(int id) const { return WindowText(::GetDlgItem(m_window, id)); }
-  std::string Title() const { return WindowText(m_window); }
-  // The text of a message box the program shows, if any.
-  std::string BoxText() const {
-    for (HWND box : TopLevelWindowsOf(Id(), "#32770")) {
-      if (::GetDlgItem(box, 0xFFFF)) return WindowText(::GetDlgItem(box, 0xFFFF));
-    }
-    return {};
-  }
-  // Waits until the title is `title`; false on time-out.
-  bool WaitForTitle(const std::string& title, int timeoutMs) const {
-    for (int waited = 0; waited < timeoutMs; waited += 50, Sleep(50)) {
-      if (Title() == title) return true;
-    }
-    return false;
-  }
-
-  static std::string WindowText(HWND hwnd) {
-    char text[512] = {};
-    DWORD_PTR length = 0;
-    ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &length);
-    return text;
-  }
-
- private:
-  const TempDir& m_dir;
-  std::unique_ptr<ProgramProcess> m_program;
-  HWND m_window = nullptr;
 };
 
 // The bits per sample of a WAV file's format chunk; 0 when there is none.

@@ -25,9 +25,13 @@ bool ChooseComboEntry(HWND dialog, int id, const std::string& text) {
 }
 
 std::string WindowText(HWND hwnd) {
-  char text[512] = {};
   DWORD_PTR length = 0;
-  ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &length);
+  if (!::SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length)) return {};
+  std::string text(length + 1, '\0');
+  DWORD_PTR copied = 0;
+  ::SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 5000,
+                        &copied);
+  text.resize(copied);
   return text;
 }
 

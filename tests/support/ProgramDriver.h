@@ -13,7 +13,7 @@ bool ClickButton(HWND dialog, int id, unsigned timeoutMs = 20000);
 void PostClick(HWND dialog, int id);
 // Chooses the entry `text` of combo box `id` and tells the dialog; false when it is not listed.
 bool ChooseComboEntry(HWND dialog, int id, const std::string& text);
-// A window's text, read without hanging on a busy program.
+// A window's text, read without hanging on a busy program (of this process or another).
 std::string WindowText(HWND hwnd);
 // A visible dialog of process `processId` other than `except`, waiting up to `timeoutMs`.
 HWND WaitForOtherDialog(DWORD processId, HWND except, unsigned timeoutMs = 10000);

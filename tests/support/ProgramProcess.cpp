@@ -52,11 +52,15 @@ ProgramProcess::ProgramProcess(const std::string& folder, Files files) {
 
 ProgramProcess::~ProgramProcess() {
   if (m_process == nullptr) return;
-  if (::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT) {
+  Kill();
+  ::CloseHandle(m_process);
+}
+
+void ProgramProcess::Kill() {
+  if (m_process != nullptr && ::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT) {
     ::TerminateProcess(m_process, 99);
     ::WaitForSingleObject(m_process, 5000);
   }
-  ::CloseHandle(m_process);
 }
 
 HWND ProgramProcess::WaitForMainWindow(unsigned timeoutMs) {

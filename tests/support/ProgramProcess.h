@@ -23,6 +23,8 @@ class ProgramProcess {
   HWND WaitForMainWindow(unsigned timeoutMs = 20000);
   // Waits for the process to end; false on time-out. `exitCode` receives its exit code.
   bool WaitForExit(DWORD& exitCode, unsigned timeoutMs = 20000);
+  // Ends the process at once, as a crash or the task manager would, and waits for it.
+  void Kill();
   DWORD id() const { return m_id; }
 
  private:

@@ -23,12 +23,6 @@ bool PumpUntil(const std::function<bool()>& done, int ms, HWND dialog) {
   return done();
 }
 
-std::string WindowText(HWND window) {
-  char text[1024] = {};
-  ::GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
 std::string ComboSelection(HWND combo) {
   const LRESULT index = ::SendMessageA(combo, CB_GETCURSEL, 0, 0);
   char text[256] = {};

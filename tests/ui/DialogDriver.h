@@ -8,12 +8,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/ProgramDriver.h"
+
 // Dispatches this thread's messages for `ms`, through `dialog`'s keyboard handling if given.
 void PumpMessages(int ms, HWND dialog = nullptr);
 // Pumps until `done` holds, for up to `ms`; whether it holds.
 bool PumpUntil(const std::function<bool()>& done, int ms = 10000, HWND dialog = nullptr);
 
-std::string WindowText(HWND window);
 // The text of a combo box's selected item; empty when nothing is selected.
 std::string ComboSelection(HWND combo);
 // A click on a button: it sends its notification to the dialog as a real click does.

@@ -3,7 +3,6 @@
 // host's ffmpeg checks the files.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "app/SettingsStore.h"
@@ -120,45 +119,6 @@ TEST(Mp3Recording, PauseLeavesEverySampleInTheFileAndResumeGoesOn) {
   // Two seconds and the silence the pause left: the encoder's look-ahead and a part frame.
   EXPECT_GE(stopped.Seconds(), 2.0);
   EXPECT_LE(stopped.Seconds(), 2.0 + (1152 + 1360) / 44100.0);
-}
-
-const char kChildFileVariable[] = "SONDREL_MP3_CHILD_FILE";
-
-// Run by KilledProcessLeavesAFileThatDecodes in a process of its own, which it kills.
-TEST(Mp3RecordingChild, DISABLED_RecordsUntilKilled) {
-  const char* path = std::getenv(kChildFileVariable);
-  ASSERT_NE(path, nullptr);
-  CFilterTestEnvironment environment(false);
-  TempDir folder;
-  const Mp3Case c{"variable", 44100, 2, 2, 1, 128, 80, 160, 4, 5, 44100, 0};
-  StoreMp3Settings(c, folder.path());
-  CRecorder recorder;
-  ASSERT_EQ(StartMp3(recorder, c, path), S_OK);
-  ::Sleep(INFINITE);
-}
-
-TEST(Mp3Recording, KilledProcessLeavesAFileThatDecodes) {
-  CFilterTestEnvironment environment;
-  TempDir folder;
-  const std::string path = folder.File("killed.mp3");
-  ::SetEnvironmentVariableA(kChildFileVariable, path.c_str());
-  CChildTest child("Mp3RecordingChild.DISABLED_RecordsUntilKilled");
-  ASSERT_TRUE(child.Started());
-  const bool recorded = environment.capture.WaitForFrames(kDevice, 44100 * 5 / 2, 20000);
-  child.Kill();
-  ASSERT_TRUE(recorded) << "the child never recorded";
-
-  // Like a WAV file, it holds all but at most the last second.
-  const double delivered = double(environment.capture.State(kDevice).framesDelivered) / 44100;
-  const DecodedAudio audio = DecodeWithFfmpeg(path);
-  ASSERT_EQ(audio.error, "");
-  EXPECT_GE(audio.Seconds(), delivered - 1.0);
-  EXPECT_LE(audio.Seconds(), delivered);
-  EXPECT_NEAR(ToneFrequency(audio.samples, audio.sampleRate), kToneHz, kToneHz / 100);
-  // The variable-rate tag was renewed within the last second or so of what was written.
-  const double reported = ProbedDuration(path);
-  EXPECT_GE(reported, audio.Seconds() - 1.1);
-  EXPECT_LE(reported, audio.Seconds() + 0.03);
 }
 
 }  // namespace

@@ -18,27 +18,6 @@ CFilterTestEnvironment::~CFilterTestEnvironment() {
   if (SUCCEEDED(m_com)) ::CoUninitialize();
 }
 
-CChildTest::CChildTest(const std::string& gtestFilter) {
-  char exe[MAX_PATH] = {};
-  ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  std::string command =
-      std::string("\"") + exe + "\" --gtest_also_run_disabled_tests --gtest_filter=" + gtestFilter;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_process)) {
-    m_process = PROCESS_INFORMATION{};
-  }
-}
-
-void CChildTest::Kill() {
-  if (!Started()) return;
-  ::TerminateProcess(m_process.hProcess, 9);
-  ::WaitForSingleObject(m_process.hProcess, 10000);
-  ::CloseHandle(m_process.hThread);
-  ::CloseHandle(m_process.hProcess);
-  m_process = PROCESS_INFORMATION{};
-}
-
 CComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
   CComPtr<IEnumPins> pins;
   if (!filter || FAILED(filter->EnumPins(pins.Put()))) return {};

@@ -40,23 +40,6 @@ class CRecordingGraph {
   CComPtr<IMediaControl> control;
 };
 
-// One disabled test of this test program, run in a process of its own for a test that kills
-// it while it records; the child inherits the environment (the virtual devices' block).
-class CChildTest {
- public:
-  explicit CChildTest(const std::string& gtestFilter);
-  ~CChildTest() { Kill(); }
-  CChildTest(const CChildTest&) = delete;
-  CChildTest& operator=(const CChildTest&) = delete;
-
-  bool Started() const { return m_process.hProcess != nullptr; }
-  // Ends the process at once, as a crash or the task manager would, and waits for it.
-  void Kill();
-
- private:
-  PROCESS_INFORMATION m_process{};
-};
-
 // The first pin of a filter in that direction.
 CComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction);
 

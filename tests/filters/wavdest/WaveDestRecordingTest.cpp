@@ -1,7 +1,6 @@
 // The WAV writer in a real graph: virtual capture device -> Wave Dest -> File Writer.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "support/TempDir.h"
@@ -118,47 +117,5 @@ std::string EndingName(const testing::TestParamInfo<Ending>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Graph, WaveDestEndings,
                          testing::Values(Ending::Stop, Ending::ReleaseRunning, Ending::PauseResumeStop), EndingName);
-
-const char kChildFileVariable[] = "SONDREL_WAVDEST_CHILD_FILE";
-
-// Run by KilledProcessLeavesAPlayableFile in a process of its own, which it kills.
-TEST(WaveDestChild, DISABLED_RecordsUntilKilled) {
-  const char* path = std::getenv(kChildFileVariable);
-  ASSERT_NE(path, nullptr);
-  CFilterTestEnvironment environment(false);
-  CRecordingGraph recording;
-  ASSERT_EQ(recording.Build(kDevice, path, PcmFormat{2, 44100, 16}, 17640), S_OK);
-  ASSERT_GE(recording.control->Run(), 0);
-  ::Sleep(INFINITE);
-}
-
-TEST(WaveDestKilled, KilledProcessLeavesAPlayableFile) {
-  CFilterTestEnvironment environment;
-  TempDir folder;
-  const PcmFormat format{2, 44100, 16};
-  environment.capture.SetSignal(kDevice, TestSignal::Counter);
-  std::string path = folder.File("killed.wav");
-  ::SetEnvironmentVariableA(kChildFileVariable, path.c_str());
-
-  CChildTest child("WaveDestChild.DISABLED_RecordsUntilKilled");
-  ASSERT_TRUE(child.Started());
-  bool recorded = environment.capture.WaitForFrames(kDevice, format.sampleRate * 3 / 2, 20000);
-  child.Kill();
-  ASSERT_TRUE(recorded) << "the child never recorded";
-
-  // The header covers whole buffers up to the last one written: at most a second is missing.
-  const uint64_t delivered = environment.capture.State(kDevice).framesDelivered;
-  std::string bytes = ReadWholeFile(path);
-  ASSERT_GE(bytes.size(), kWaveHeaderSize);
-  const uint32_t dataSize = static_cast<uint8_t>(bytes[76]) | static_cast<uint8_t>(bytes[77]) << 8 |
-                            static_cast<uint8_t>(bytes[78]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[79])) << 24;
-  const uint64_t framesInHeader = dataSize / format.BlockAlign();
-  EXPECT_LE(framesInHeader, delivered);
-  EXPECT_GE(framesInHeader + format.sampleRate, delivered);
-  EXPECT_GE(bytes.size(), kWaveHeaderSize + dataSize);
-  std::string data = bytes.substr(kWaveHeaderSize, dataSize);
-  EXPECT_EQ(FirstCounterMismatch(format, data), data.size());
-  EXPECT_EQ(SoxInfo(path), std::to_string(framesInHeader) + " 44100 2 16");
-}
 
 }  // namespace
