@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "app/ModuleDirectory.h"
-#include "support/ProgramDriver.h"
 #include "support/ProgramProcess.h"
 #include "support/TempDir.h"
 
@@ -45,6 +44,15 @@ std::map<std::string, unsigned long> ReadFacts(const std::string& path) {
 
 // Runs `program` (a file beside this test) from a copy named `copyName` in `dir` with
 // `scenario`, presses OK on the message box it shows and waits for its end.
+// A window's text as the system keeps it. The crashed program's other threads are
+// suspended, so a message to one of its windows (WM_GETTEXT) would wait for a thread that
+// never answers; GetWindowTextA reads another process's caption without a message.
+std::string CaptionOf(HWND window) {
+  char text[2048] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
 CrashRun RunCrash(const TempDir& dir, const std::string& scenario, const std::string& program = "crash_program.exe",
                   const std::string& copyName = "crash_program.exe", bool expectBox = true) {
   CrashRun run;
@@ -66,14 +74,14 @@ CrashRun RunCrash(const TempDir& dir, const std::string& scenario, const std::st
   std::string captionsSeen;
   for (int waited = 0; waited < 60000 && !run.boxSeen; waited += 50) {
     for (HWND box : TopLevelWindowsOf(info.dwProcessId, "#32770")) {
-      const std::string caption = WindowText(box);
+      const std::string caption = CaptionOf(box);
       if (caption != run.exePath) {
         if (captionsSeen.find(caption) == std::string::npos) captionsSeen += "\"" + caption + "\" ";
         continue;
       }
       run.boxSeen = true;
       run.caption = caption;
-      run.text = WindowText(GetDlgItem(box, 0xFFFF));
+      run.text = CaptionOf(GetDlgItem(box, 0xFFFF));
       PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
     if (!run.boxSeen && WaitForSingleObject(info.hProcess, 50) == WAIT_OBJECT_0) break;
