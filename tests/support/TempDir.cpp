@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -34,10 +35,14 @@ long ProcessId() {
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
   std::ostringstream name;
-  name << "sondrel-test-" << ProcessId() << "-" << counter++;
-  fs::path dir = fs::temp_directory_path() / name.str();
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  name << "sondrel-test-" << ProcessId() << "-";
+  // Process ids are reused, and a folder an earlier test could not remove (a program it
+  // started still running there) is never taken over: the next free name is used instead.
+  const fs::path temp = fs::temp_directory_path();
+  fs::path dir;
+  do {
+    dir = temp / (name.str() + std::to_string(counter++));
+  } while (!fs::create_directory(dir));
   m_path = dir.string();
   while (m_path.size() > 1 && (m_path.back() == '\\' || m_path.back() == '/')) m_path.pop_back();
 }
