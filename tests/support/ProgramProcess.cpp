@@ -29,6 +29,27 @@ std::vector<HWND> TopLevelWindowsOf(DWORD processId, const char* windowClass) {
   return search.found;
 }
 
+namespace {
+
+// The programs a test starts end with it, even when the test itself is ended from outside
+// (a time-out), instead of recording on unwatched: they run in a job that ends its
+// processes when its last handle, the test's own, is closed.
+HANDLE ChildrenJob() {
+  static const HANDLE job = [] {
+    HANDLE created = ::CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (created && !::SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+      ::CloseHandle(created);
+      created = nullptr;
+    }
+    return created;
+  }();
+  return job;
+}
+
+}  // namespace
+
 ProgramProcess::ProgramProcess(const std::string& folder, Files files) {
   const std::string exe = folder + "\\Sondrel.exe";
   if (files == Files::CopyBuilt) {
@@ -41,10 +62,12 @@ ProgramProcess::ProgramProcess(const std::string& folder, Files files) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &info)) {
+  if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        folder.c_str(), &startup, &info)) {
     return;
   }
+  if (HANDLE job = ChildrenJob()) ::AssignProcessToJobObject(job, info.hProcess);
+  ::ResumeThread(info.hThread);
   ::CloseHandle(info.hThread);
   m_process = info.hProcess;
   m_id = info.dwProcessId;
