@@ -14,6 +14,8 @@ CSondrelApp& TheApp() { return static_cast<CSondrelApp&>(*AfxGetApp()); }
 
 std::string ConfigurationFilePath() { return GetModuleDirectory() + "\\Sondrel.cfg"; }
 
+void SaveSettings() { Settings().Save(ConfigurationFilePath().c_str()); }
+
 BOOL CSondrelApp::InitInstance() {
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&controls);
@@ -35,7 +37,7 @@ BOOL CSondrelApp::InitInstance() {
 }
 
 int CSondrelApp::ExitInstance() {
-  Settings().Save(ConfigurationFilePath().c_str());
+  SaveSettings();
   m_bundledFilters.reset();
   ::CoUninitialize();
   return CWinApp::ExitInstance();

@@ -26,3 +26,5 @@ CSondrelApp& TheApp();
 
 // "Sondrel.cfg" beside the executable.
 std::string ConfigurationFilePath();
+// Writes the settings to that file.
+void SaveSettings();

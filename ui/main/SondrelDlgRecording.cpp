@@ -143,7 +143,7 @@ void CSondrelDlg::OnClose() {
 // Windows ends the process soon after the session ends, without ExitInstance: the settings
 // are saved as soon as it asks, and again once it ends, after the recording was stopped.
 LRESULT CSondrelDlg::OnQueryEndSession(WPARAM, LPARAM) {
-  Settings().Save(ConfigurationFilePath().c_str());
+  SaveSettings();
   return TRUE;
 }
 
@@ -159,6 +159,6 @@ LRESULT CSondrelDlg::OnEndSession(WPARAM ending, LPARAM) {
     UpdateKeepAwake();
     UpdateRecordingControls();
   }
-  Settings().Save(ConfigurationFilePath().c_str());
+  SaveSettings();
   return 0;
 }
