@@ -161,9 +161,11 @@ void CWaveDest::OnLeaveRunning() {
 void CWaveDest::OnStopStreaming() { m_checkedFile.Reset(); }
 
 bool CWaveDest::FileReaches(uint64_t end) const {
+  if (!m_checkedFile) return true;
+  // A file whose size can no longer be read went with its folder (a pulled drive, a share
+  // that went away): nothing written now reaches it.
   LARGE_INTEGER size{};
-  if (!m_checkedFile || !::GetFileSizeEx(m_checkedFile.Get(), &size)) return true;
-  return static_cast<uint64_t>(size.QuadPart) >= end;
+  return ::GetFileSizeEx(m_checkedFile.Get(), &size) && static_cast<uint64_t>(size.QuadPart) >= end;
 }
 
 HRESULT CWaveDest::Receive(IMediaSample* sample) {
