@@ -154,8 +154,12 @@ HRESULT CWaveDest::OnStartStreaming() {
   return S_OK;
 }
 
+// A header that no longer reaches the file tells of a folder that failed since the last
+// sample (a pause or a stop just after a drive was pulled): reported as any failed write.
 void CWaveDest::OnLeaveRunning() {
-  if (m_pcm && m_failure == S_OK) WriteHeader();
+  if (!m_pcm || m_failure != S_OK) return;
+  const HRESULT hr = WriteHeader();
+  if (FAILED(hr)) Fail(hr);
 }
 
 void CWaveDest::OnStopStreaming() { m_checkedFile.Reset(); }

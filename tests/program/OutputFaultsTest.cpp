@@ -133,12 +133,16 @@ TEST(OutputFolder, GoneAtStartIsToldAndRecordsOnceItIsBack) {
   ExpectRecordsAgain(program, environment, "0001.wav", output + "\\0001.wav");
 }
 
+// When the folder fails: under a running recording; under a paused one; together with the
+// capture device (a USB hub pulled with a microphone and a drive on it).
+enum class FaultMoment { Recording, Paused, WithDevice };
+
 struct FolderCase {
   const char* name;
   const char* fileFormat;
   const char* extension;
   FolderFault fault;
-  bool whilePaused;
+  FaultMoment moment;
 };
 
 // An output folder that fails under a recording: a drive pulled or a share gone (every
@@ -183,17 +187,20 @@ class FailingOutputFolder : public testing::TestWithParam<FolderCase> {
 // Running: the next write fails, the recording stops with the message, the file keeps all
 // that reached it (WAV: every frame the device delivered, since a delivery that fails is
 // not counted; MP3: all but what the encoder still held), and once the folder is back the
-// next number records. Paused: nothing is written while paused and the pause wrote the
-// file's last bytes, so Stop finishes the recording as usual, with nothing lost.
+// next number records. With the device: whichever the program hears of first, the writes
+// failed and the user is told so. Paused: nothing is written while paused and the pause
+// wrote the file's last bytes, so Stop finishes the recording as usual, with nothing lost.
 TEST_P(FailingOutputFolder, IsToldKeepsTheFileAndRecordsOnceItIsBack) {
   const FolderCase& c = GetParam();
   const bool wav = c.extension == std::string(".wav");
+  const bool paused = c.moment == FaultMoment::Paused;
   ASSERT_TRUE(program->Click(IDC_RECORD)) << program->BoxText();
   ASSERT_TRUE(environment.capture.WaitForFrames(kTestDevice, kFormat.sampleRate * 3 / 2, 20000));
-  if (c.whilePaused) ASSERT_TRUE(program->Click(IDC_PAUSE));
+  if (paused) ASSERT_TRUE(program->Click(IDC_PAUSE));
   const double beforeFault = DeliveredSeconds();
   folder->Set(c.fault);
-  if (c.whilePaused) {
+  if (c.moment == FaultMoment::WithDevice) environment.capture.ReportDeviceLost(kTestDevice);
+  if (paused) {
     ASSERT_TRUE(program->Click(IDC_RECORD)) << program->BoxText();
     EXPECT_EQ(program->BoxText(), "");
   } else {
@@ -211,9 +218,9 @@ TEST_P(FailingOutputFolder, IsToldKeepsTheFileAndRecordsOnceItIsBack) {
   } else {
     // The encoder holds back about 50 ms, and a failing write loses what it carried.
     EXPECT_LE(held, delivered + 0.03);
-    EXPECT_GE(held, (c.whilePaused ? delivered : beforeFault) - 0.2);
+    EXPECT_GE(held, (paused ? delivered : beforeFault) - 0.2);
   }
-  EXPECT_GE(held, c.whilePaused ? beforeFault - 0.001 : 1.3);
+  EXPECT_GE(held, paused ? beforeFault - 0.001 : 1.3);
 
   folder->Set(FolderFault::None);
   ExpectRecordsAgain(*program, environment, std::string("0002") + c.extension, Stored("0002"));
@@ -221,12 +228,14 @@ TEST_P(FailingOutputFolder, IsToldKeepsTheFileAndRecordsOnceItIsBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, FailingOutputFolder,
-    testing::Values(FolderCase{"WavGone", "1", ".wav", FolderFault::Gone, false},
-                    FolderCase{"Mp3Gone", "0", ".mp3", FolderFault::Gone, false},
-                    FolderCase{"WavUnwritable", "1", ".wav", FolderFault::Unwritable, false},
-                    FolderCase{"Mp3Failing", "0", ".mp3", FolderFault::Failing, false},
-                    FolderCase{"WavGoneWhilePaused", "1", ".wav", FolderFault::Gone, true},
-                    FolderCase{"Mp3GoneWhilePaused", "0", ".mp3", FolderFault::Gone, true}),
+    testing::Values(FolderCase{"WavGone", "1", ".wav", FolderFault::Gone, FaultMoment::Recording},
+                    FolderCase{"Mp3Gone", "0", ".mp3", FolderFault::Gone, FaultMoment::Recording},
+                    FolderCase{"WavUnwritable", "1", ".wav", FolderFault::Unwritable, FaultMoment::Recording},
+                    FolderCase{"Mp3Failing", "0", ".mp3", FolderFault::Failing, FaultMoment::Recording},
+                    FolderCase{"WavGoneWhilePaused", "1", ".wav", FolderFault::Gone, FaultMoment::Paused},
+                    FolderCase{"Mp3GoneWhilePaused", "0", ".mp3", FolderFault::Gone, FaultMoment::Paused},
+                    FolderCase{"WavGoneWithTheDevice", "1", ".wav", FolderFault::Gone, FaultMoment::WithDevice},
+                    FolderCase{"Mp3GoneWithTheDevice", "0", ".mp3", FolderFault::Gone, FaultMoment::WithDevice}),
     [](const testing::TestParamInfo<FolderCase>& info) { return info.param.name; });
 
 }  // namespace
