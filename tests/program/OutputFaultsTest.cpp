@@ -27,12 +27,14 @@ constexpr uint64_t kDiskBytes = 512 * 1024;
 constexpr uint64_t kBufferBytes = 17640;  // the recorder's 100 ms buffers at this format
 constexpr char kFailed[] = "Recording stopped because of an error!";
 
+bool IsWav(const std::string& name) { return name.size() >= 4 && name.compare(name.size() - 4, 4, ".wav") == 0; }
+
 // Records a second or more with the program, as a user does once the output folder works
 // again: the recording ends without a message, the title names `name`, and the file, at
 // `path`, reads cleanly and holds what was recorded (WAV: the counter signal, intact).
 void ExpectRecordsAgain(RunningProgram& program, CFilterTestEnvironment& environment, const std::string& name,
                         const std::string& path) {
-  const bool wav = path.substr(path.size() - 4) == ".wav";
+  const bool wav = IsWav(path);
   environment.capture.SetPacing(kTestDevice, TestPacing::RealTime);
   ASSERT_TRUE(program.Click(IDC_RECORD)) << program.BoxText();
   const uint64_t start = environment.capture.State(kTestDevice).framesDelivered;
@@ -152,18 +154,19 @@ class FailingOutputFolder : public testing::TestWithParam<FolderCase> {
  protected:
   void SetUp() override {
     const FolderCase& c = GetParam();
-    environment.capture.SetSignal(kTestDevice, c.extension == std::string(".wav") ? TestSignal::Counter : TestSignal::Tone);
+    environment.capture.SetSignal(kTestDevice, IsWav(c.extension) ? TestSignal::Counter : TestSignal::Tone);
     folder = std::make_unique<FailingFolder>(output, store);
     if (!folder->mounted()) GTEST_SKIP() << "no failing folder can be mounted here: " << folder->error();
     program = std::make_unique<RunningProgram>(dir.path(), VirtualDeviceSettings(output, c.fileFormat));
     ASSERT_NE(program->Window(), nullptr);
   }
+
   std::string Stored(const char* number) const { return store + "\\" + number + GetParam().extension; }
   // Seconds of audio in the stored recording, after checking that strict readers take it.
   double StoredSeconds(const char* number) const {
     const std::string path = Stored(number);
     EXPECT_EQ(StrictReaderComplaints(path), "");
-    if (GetParam().extension == std::string(".wav")) {
+    if (IsWav(path)) {
       const WaveFileCheck check = CheckWaveFile(path, kFormat);
       EXPECT_EQ(check.error, "");
       EXPECT_EQ(check.firstCounterMismatch, check.dataBytes) << "a sample was lost or repeated";
@@ -192,7 +195,7 @@ class FailingOutputFolder : public testing::TestWithParam<FolderCase> {
 // wrote the file's last bytes, so Stop finishes the recording as usual, with nothing lost.
 TEST_P(FailingOutputFolder, IsToldKeepsTheFileAndRecordsOnceItIsBack) {
   const FolderCase& c = GetParam();
-  const bool wav = c.extension == std::string(".wav");
+  const bool wav = IsWav(c.extension);
   const bool paused = c.moment == FaultMoment::Paused;
   ASSERT_TRUE(program->Click(IDC_RECORD)) << program->BoxText();
   ASSERT_TRUE(environment.capture.WaitForFrames(kTestDevice, kFormat.sampleRate * 3 / 2, 20000));
