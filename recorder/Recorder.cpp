@@ -77,7 +77,11 @@ HRESULT CRecorder::Start(unsigned format, HWND notifyWindow) {
     m_mediaEvents->SetNotifyWindow(reinterpret_cast<OAHWND>(notifyWindow), WM_GRAPH_NOTIFY, 0);
   }
   hr = m_mediaControl->Run();
-  return FAILED(hr) ? hr : S_OK;
+  if (FAILED(hr)) {
+    StopEveryFilter();
+    return hr;
+  }
+  return S_OK;
 }
 
 HRESULT CRecorder::Stop() {
@@ -186,6 +190,24 @@ void CRecorder::ConfigureGraph(unsigned format) {
     encoder->set_Bitrate(settings.GetUInt(Mp3ConstBitRate));
   }
   encoder->set_Quality(settings.GetUInt(Mp3EncQuality));
+}
+
+// A Run that failed part-way (the File Writer could not create the file) can leave filters
+// paused or running: Wine's graph pauses the filters upstream of the one that failed and
+// still counts itself stopped, so its Stop does nothing, and Windows' leaves the clean-up
+// to the caller. Releasing such a graph never returns (Wine's retries without end to
+// disconnect a filter that refuses while it streams). So the graph is stopped, then every
+// filter that still is not. A stopped filter is left alone; the order does not matter, as a
+// stopping filter releases a thread that waits to deliver to it.
+void CRecorder::StopEveryFilter() {
+  m_mediaControl->Stop();
+  CComPtr<IEnumFilters> filters;
+  if (FAILED(m_graph->EnumFilters(filters.Put()))) return;
+  CComPtr<IBaseFilter> filter;
+  while (filters->Next(1, filter.Put(), nullptr) == S_OK) {
+    FILTER_STATE state = State_Stopped;
+    if (FAILED(filter->GetState(0, &state)) || state != State_Stopped) filter->Stop();
+  }
 }
 
 void CRecorder::ReleaseGraph() {

@@ -50,6 +50,7 @@ class CRecorder {
   void ConfigureGraph(unsigned format);
   HRESULT AddNewFilter(const CLSID& clsid, const wchar_t* name, CComPtr<IBaseFilter>& filter);
   HRESULT Connect(IBaseFilter* from, IBaseFilter* to);
+  void StopEveryFilter();
   void ReleaseGraph();
 
   const uint32_t m_bufferDuration = 100;  // milliseconds

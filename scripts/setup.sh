@@ -13,6 +13,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
   sox libsox-fmt-mp3 lame ffmpeg
   dpkg-dev e2fsprogs procps
+  fuse3 libfuse3-dev
   nsis zip unzip chromium
   clang libclang-rt-14-dev
 )

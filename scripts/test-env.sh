@@ -9,6 +9,11 @@ sondrel_env_stop() {
   sondrel_stop_live_prefix
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
     wineserver -k >/dev/null 2>&1 || true
+    # A test that was ended leaves what it mounted in the prefix (a small disk, a failing
+    # folder, whose program ends with its mount).
+    findmnt -rn -o TARGET | grep -F "$WINEPREFIX/" | sort -r | while read -r mount; do
+      umount -l "$mount" || true
+    done
     # A test prefix is hundreds of megabytes and is never reused.
     [ "${sondrel_env_own_prefix:-0}" = 1 ] && rm -rf "$WINEPREFIX"
   fi

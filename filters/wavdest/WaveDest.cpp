@@ -154,16 +154,22 @@ HRESULT CWaveDest::OnStartStreaming() {
   return S_OK;
 }
 
+// A header that no longer reaches the file tells of a folder that failed since the last
+// sample (a pause or a stop just after a drive was pulled): reported as any failed write.
 void CWaveDest::OnLeaveRunning() {
-  if (m_pcm && m_failure == S_OK) WriteHeader();
+  if (!m_pcm || m_failure != S_OK) return;
+  const HRESULT hr = WriteHeader();
+  if (FAILED(hr)) Fail(hr);
 }
 
 void CWaveDest::OnStopStreaming() { m_checkedFile.Reset(); }
 
 bool CWaveDest::FileReaches(uint64_t end) const {
+  if (!m_checkedFile) return true;
+  // A file whose size can no longer be read went with its folder (a pulled drive, a share
+  // that went away): nothing written now reaches it.
   LARGE_INTEGER size{};
-  if (!m_checkedFile || !::GetFileSizeEx(m_checkedFile.Get(), &size)) return true;
-  return static_cast<uint64_t>(size.QuadPart) >= end;
+  return ::GetFileSizeEx(m_checkedFile.Get(), &size) && static_cast<uint64_t>(size.QuadPart) >= end;
 }
 
 HRESULT CWaveDest::Receive(IMediaSample* sample) {

@@ -7,7 +7,7 @@
 // the writer would count samples the file does not hold. Told the file's name, the writer
 // opens the file for its size alone (the File Writer shares it for reading and writing) and
 // after every write checks that the file reaches the written bytes' end; a file that falls
-// short is a failed write.
+// short, or whose size can no longer be read, is a failed write.
 #include <strmif.h>
 
 struct IWrittenFileCheck : public IUnknown {

@@ -34,11 +34,16 @@ class TestCombo {
   CComboBox combo;
 };
 
-std::vector<std::string> GraphFilterNames(IMediaEventEx* events) {
-  std::vector<std::string> names;
+struct GraphFilter {
+  std::string name;
+  CComPtr<IBaseFilter> filter;
+};
+
+std::vector<GraphFilter> GraphFilters(IMediaEventEx* events) {
+  std::vector<GraphFilter> found;
   CComPtr<IFilterGraph> graph = ComQuery<IFilterGraph>(events);
   CComPtr<IEnumFilters> filters;
-  if (!graph || FAILED(graph->EnumFilters(filters.Put()))) return names;
+  if (!graph || FAILED(graph->EnumFilters(filters.Put()))) return found;
   CComPtr<IBaseFilter> filter;
   while (filters->Next(1, filter.Put(), nullptr) == S_OK) {
     FILTER_INFO info{};
@@ -46,8 +51,14 @@ std::vector<std::string> GraphFilterNames(IMediaEventEx* events) {
     if (info.pGraph) info.pGraph->Release();
     char name[128] = {};
     ::WideCharToMultiByte(CP_ACP, 0, info.achName, -1, name, sizeof name, nullptr, nullptr);
-    names.push_back(name);
+    found.push_back({name, filter});
   }
+  return found;
+}
+
+std::vector<std::string> GraphFilterNames(IMediaEventEx* events) {
+  std::vector<std::string> names;
+  for (const GraphFilter& filter : GraphFilters(events)) names.push_back(filter.name);
   return names;
 }
 
@@ -283,6 +294,32 @@ TEST_F(RecorderTest, StartFailures) {
   EXPECT_EQ(recorder.Start(1, nullptr), E_FAIL);
   EXPECT_FALSE(FileExists(existing)) << "the old file goes before the graph is built";
   EXPECT_EQ(recorder.Stop(), S_OK);
+}
+
+// The File Writer cannot make the file (its folder is gone), so Run fails part-way, after
+// the filters upstream of it have paused. The graph stays until the next Start releases it,
+// which only returns when none of its filters is left streaming.
+TEST_F(RecorderTest, AFailedRunLeavesEveryFilterStoppedAndTheNextStartRecords) {
+  for (const unsigned format : {1u, kFormatMp3}) {
+    SCOPED_TRACE(format == kFormatMp3 ? "MP3" : "WAV");
+    const std::string folder = File(format == kFormatMp3 ? "gone-mp3" : "gone-wav");
+    const std::string file = folder + (format == kFormatMp3 ? "\\take.mp3" : "\\take.wav");
+    Prepare(file);
+    EXPECT_LT(recorder.Start(format, nullptr), 0);
+    ASSERT_TRUE(recorder.HasGraph()) << "the graph of a failed start stays until the next";
+    for (const GraphFilter& filter : GraphFilters(recorder.MediaEvents())) {
+      FILTER_STATE state = State_Running;
+      filter.filter->GetState(0, &state);
+      ASSERT_EQ(state, State_Stopped) << filter.name << " was left streaming";
+    }
+
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    Prepare(file);
+    RecordFrames(format, 44100);
+    const DecodedAudio audio = DecodeWithFfmpeg(file);
+    ASSERT_EQ(audio.error, "");
+    EXPECT_NEAR(audio.Seconds(), 1.0, 0.1);
+  }
 }
 
 TEST(RecorderWithoutEncoder, Mp3FailsAtTheConnectionWavStillWorks) {

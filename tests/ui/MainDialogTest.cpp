@@ -441,19 +441,30 @@ TEST_F(MainDialogTest, LostDeviceStopsTheRecording) {
   EXPECT_GT(audio.Seconds(), 0.5);
 }
 
+// Also when the device is heard of first (a USB hub pulled with the microphone and the
+// drive): the stop it makes must not swallow the failed writes.
 TEST_F(MainDialogTest, AbortedGraphStopsAndTellsTheUser) {
-  Open();
-  Click(IDC_RECORD);
-  Pump(300);
-  MessageBoxWatcher watcher(IDOK);
-  CComPtr<IMediaEventSink> sink = ComQuery<IMediaEventSink>(dialog->Recorder().MediaEvents());
-  ASSERT_TRUE(sink);
-  sink->Notify(EC_ERRORABORT, E_FAIL, 0);
-  EXPECT_TRUE(PumpUntil([&] { return State() == Idle && !watcher.Seen().empty(); }));
-  ExpectControlsFor(Idle);
-  ASSERT_EQ(watcher.Seen().size(), 1u);
-  EXPECT_EQ(watcher.Seen()[0].text, "Recording stopped because of an error!");
-  EXPECT_EQ(watcher.Seen()[0].icon, BoxIcon::Error);
+  for (const bool deviceFirst : {false, true}) {
+    SCOPED_TRACE(deviceFirst ? "the device lost first" : "aborted alone");
+    Settings().SetUInt(FileCount, 1);
+    Settings().SetBool(OverwritePrompt, false);
+    Open();
+    Click(IDC_RECORD);
+    Pump(300);
+    MessageBoxWatcher watcher(IDOK);
+    CComPtr<IMediaEventSink> sink = ComQuery<IMediaEventSink>(dialog->Recorder().MediaEvents());
+    ASSERT_TRUE(sink);
+    if (deviceFirst) sink->Notify(EC_DEVICE_LOST, 0, 0);
+    sink->Notify(EC_ERRORABORT, E_FAIL, 0);
+    EXPECT_TRUE(PumpUntil([&] { return State() == Idle && !watcher.Seen().empty(); }));
+    Pump(300);
+    ExpectControlsFor(Idle);
+    EXPECT_EQ(Settings().GetUInt(FileCount), 2u) << "one stop";
+    ASSERT_EQ(watcher.Seen().size(), 1u);
+    EXPECT_EQ(watcher.Seen()[0].text, "Recording stopped because of an error!");
+    EXPECT_EQ(watcher.Seen()[0].icon, BoxIcon::Error);
+    Close();
+  }
 }
 
 // Each recording builds a graph and releases it: many of them in one process leave no

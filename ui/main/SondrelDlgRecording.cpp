@@ -112,26 +112,33 @@ LRESULT CSondrelDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // Drains the recording graph's events. A removed device (EC_DEVICE_LOST with 0) stops the
-// recording as the Stop button would; a graph that aborts on its own (a full disk, for
-// instance) stops the same way and the user is told, so the window never says "Recording"
-// while nothing is written. A stop releases the recorder's event interface: the loop keeps
-// a reference of its own, frees the last event's parameters through it and ends.
+// recording as the Stop button would; a graph that aborts on its own (a full disk, a folder
+// gone) stops the same way and the user is told, so the window never says "Recording"
+// while nothing is written. A stop releases the recorder's event interface; the loop keeps
+// a reference of its own and drains the stopped graph's remaining events through it: a
+// device lost together with the output folder (one USB hub) may be heard of first, and
+// the writes that failed before it, or in the stop, still have to be told.
 void CSondrelDlg::ProcessGraphEvents() {
   CComPtr<IMediaEventEx> events = m_recorder.MediaEvents();
   if (!events) return;
+  bool stopped = false;
+  bool writesFailed = false;
   long code = 0;
   LONG_PTR first = 0;
   LONG_PTR second = 0;
   while (SUCCEEDED(events->GetEvent(&code, &first, &second, 0))) {
     const int state = TheApp().m_recordingState;
-    const bool recording = state == Recording || state == Paused;
+    const bool running = m_recorder.MediaEvents() == events.Get() && (state == Recording || state == Paused);
     const bool deviceRemoved = code == EC_DEVICE_LOST && second == 0;
     const bool aborted = code == EC_ERRORABORT;
-    if (recording && (deviceRemoved || aborted)) ToggleRecording();
+    writesFailed = writesFailed || (aborted && (running || stopped));
+    if (running && (deviceRemoved || aborted)) {
+      ToggleRecording();
+      stopped = TheApp().m_recordingState == Idle;
+    }
     events->FreeEventParams(code, first, second);
-    if (recording && aborted && TheApp().m_recordingState == Idle) ShowErrorBox(IDS_RECORDING_FAILED);
-    if (m_recorder.MediaEvents() != events.Get()) return;
   }
+  if (stopped && writesFailed && TheApp().m_recordingState == Idle) ShowErrorBox(IDS_RECORDING_FAILED);
 }
 
 void CSondrelDlg::OnClose() {
