@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cwctype>
 
+#include "diag/FloatText.h"
 #include "diag/Options.h"
 
 #ifdef _WIN32
@@ -338,12 +339,12 @@ bool FormatValue(TextBuffer& value, TextBuffer& param, const FrameMemory& frame,
   } else if (BaseIs(type, "float")) {
     float f;
     std::memcpy(&f, &v32, sizeof f);
-    value.Format("%g", static_cast<double>(f));
+    AppendGeneralFloat(value, static_cast<double>(f));
   } else if (BaseIs(type, "double")) {
     *slots = wideSlots;
     double d;
     std::memcpy(&d, &v, sizeof d);
-    value.Format("%g", d);
+    AppendGeneralFloat(value, d);
   } else if (BaseIs(type, "bool")) {
     value.Append((v32 & 0xFF) ? "true" : "false");
   } else if (BaseIs(type, "BYTE")) {

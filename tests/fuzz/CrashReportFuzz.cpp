@@ -1,6 +1,6 @@
 // The crash report's frame descriptions on arbitrary signatures, option words and stack
-// memory, and its line prefixes on arbitrary messages. Every text fits its buffer and ends
-// where its length says.
+// memory, its line prefixes on arbitrary messages and its floating-point values on arbitrary
+// bits. Every text fits its buffer and ends where its length says.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "diag/FloatText.h"
 #include "diag/LineFormat.h"
 #include "diag/Signature.h"
 
@@ -48,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t located = input.ConsumeIntegral<uint32_t>();  // bit i: parameter i in memory
   const uint64_t counter = input.ConsumeIntegral<uint64_t>();
   const uint64_t frequency = input.ConsumeIntegral<uint64_t>();
+  const uint64_t numberBits = input.ConsumeIntegral<uint64_t>();
   const std::string signature = input.ConsumeRandomLengthString(4096);
   const std::string message = input.ConsumeRandomLengthString(2048);
   const InputMemory memory(input.ConsumeRemainingBytes<uint8_t>());
@@ -87,6 +89,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   parts.threadCpu = CpuTimeFrom100ns(frequency);
   ComposePrefixedLine(line, options, parts, message.c_str());
   CheckText(line, "a prefixed line");
+
+  // Floating-point values come out as the runtime's "%g" would give them.
+  double number;
+  std::memcpy(&number, &numberBits, sizeof number);
+  FixedText<64> general;
+  AppendGeneralFloat(general, number);
+  char printed[64];
+  std::snprintf(printed, sizeof printed, "%g", number);
+  if (std::strcmp(general.c_str(), printed) != 0) {
+    std::fprintf(stderr, "crash report: %a formatted as \"%s\", \"%%g\" gives \"%s\"\n", number, general.c_str(), printed);
+    std::abort();
+  }
 
   char path[260];
   std::snprintf(path, sizeof path, "%s", message.c_str());
