@@ -94,8 +94,15 @@ void LookUpToolhelp() {
 // The executable's full path, read at start-up for the same reason.
 char g_exePath[kPathCapacity];
 
+// Threads stopped beyond the report's table: not reported, but resumed with the others when
+// a report returns or tries again. One report runs at a time.
+constexpr int kMaxUnlistedThreads = 4096;
+HANDLE g_unlisted[kMaxUnlistedThreads];
+int g_unlistedCount = 0;
+
 // Suspends every other thread of the process and lists up to 63 of them after the calling
-// one; returns how many more there were.
+// one; returns how many more there were. A thread beyond even the unlisted ones is left
+// running: stopped, it could never be resumed.
 unsigned SuspendOtherThreads(ThreadEntry* table, int& count) {
   const Toolhelp& t = g_toolhelp;
   unsigned leftOut = 0;
@@ -109,21 +116,21 @@ unsigned SuspendOtherThreads(ThreadEntry* table, int& count) {
     if (entry.th32OwnerProcessID != process || entry.th32ThreadID == table[0].id ||
         entry.th32ThreadID == GetCurrentThreadId() || entry.th32ThreadID == report_deadline_thread())
       continue;
+    const bool listed = count < kThreadTableSize;
+    if (!listed) ++leftOut;
+    if (!listed && g_unlistedCount == kMaxUnlistedThreads) continue;
     HANDLE handle = t.openThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, entry.th32ThreadID);
     if (handle) SuspendThread(handle);
-    if (count < kThreadTableSize) {
+    if (listed)
       table[count++] = ThreadEntry{entry.th32ThreadID, handle};
-    } else {
-      // No room to report it, but it is stopped all the same.
-      ++leftOut;
-      if (handle) CloseHandle(handle);
-    }
+    else if (handle)
+      g_unlisted[g_unlistedCount++] = handle;
   }
   CloseHandle(threads);
   return leftOut;
 }
 
-// Lets the threads that SuspendOtherThreads stopped run again and empties the table after
+// Lets every thread that SuspendOtherThreads stopped run again and empties the table after
 // the calling thread.
 void ResumeOtherThreads(ThreadEntry* table, int& count) {
   for (int i = 1; i < count; ++i) {
@@ -132,6 +139,11 @@ void ResumeOtherThreads(ThreadEntry* table, int& count) {
     CloseHandle(table[i].handle);
   }
   count = 1;
+  while (g_unlistedCount > 0) {
+    HANDLE handle = g_unlisted[--g_unlistedCount];
+    ResumeThread(handle);
+    CloseHandle(handle);
+  }
 }
 
 void FormatHeaderFor(TextBuffer& out, const ReportRequest& r) {
@@ -308,9 +320,10 @@ void WriteReport(ReportRequest& r) {
   if (process_values().notification_hook == show_report_message) TerminateProcess(GetCurrentProcess(), 1);
   // A hook that returns lets the process go on (to the previous filter, or on after a
   // deadlock report): the other threads run again, or whatever comes next could wait for
-  // one of them forever.
-  locks.Release();
+  // one of them forever. They run before the locks are let go: a thread stopped inside the
+  // system's wait for a lock may hold what letting it go needs.
   ResumeOtherThreads(table, count);
+  locks.Release();
 }
 
 DWORD WINAPI ReporterMain(void*) {

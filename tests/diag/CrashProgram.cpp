@@ -86,10 +86,20 @@ int Recurse(int depth) {
   return g_deeper ? Recurse(depth + 1) + block[0] : 0;
 }
 
-DWORD StartWaitingWorker() {
+// Workers that wait until the process lets them go, and count themselves when they went.
+HANDLE g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+volatile LONG g_released = 0;
+DWORD WINAPI WorkerWaitingForRelease(void* ready) {
+  SetEvent(ready);
+  WaitForSingleObject(g_release, INFINITE);
+  InterlockedIncrement(&g_released);
+  return 0;
+}
+
+DWORD StartWaitingWorker(LPTHREAD_START_ROUTINE routine = WaitingWorker) {
   DWORD id = 0;
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  CloseHandle(CreateThread(nullptr, 0, WaitingWorker, ready, 0, &id));
+  CloseHandle(CreateThread(nullptr, 0, routine, ready, 0, &id));
   WaitForSingleObject(ready, INFINITE);
   CloseHandle(ready);
   return id;
@@ -108,6 +118,17 @@ struct Circle : Shape {
 };
 
 void ReturningHook(EXCEPTION_POINTERS*, HANDLE, const char*, const char*, const char*, const char*) {}
+
+// The filter that was there before the report's: it runs once a returning notification
+// returns, and finds out whether the waiting workers run again.
+constexpr LONG kReleasedWorkers = 70;
+LONG WINAPI CountReleasedWorkers(EXCEPTION_POINTERS*) {
+  SetEvent(g_release);
+  for (int waited = 0; g_released < kReleasedWorkers && waited < 10000; waited += 10) Sleep(10);
+  Fact("released_workers", static_cast<unsigned long>(g_released));
+  WriteFacts();
+  return EXCEPTION_CONTINUE_SEARCH;
+}
 
 // Busy threads that hold a process-wide lock as much of the time as they can.
 volatile LONG g_busyRounds = 0;
@@ -267,6 +288,9 @@ int main(int argc, char** argv) {
     foo.Bar(5, "abc");
   } else if (scenario == "returning-hook") {
     values.notification_hook = ReturningHook;
+    values.previous_filter = CountReleasedWorkers;
+    // More than the report's table holds: every one of them must run again.
+    for (LONG i = 0; i < kReleasedWorkers; ++i) StartWaitingWorker(WorkerWaitingForRelease);
     CFoo foo;
     foo.Bar(5, "abc");
   } else if (scenario == "deadlock") {

@@ -445,6 +445,9 @@ TEST(CrashReport, ReturningNotificationEndsWithTheExceptionCode) {
   const CrashRun run = RunCrash(dir, "returning-hook", "crash_program.exe", "crash_program.exe", false);
   EXPECT_FALSE(run.boxSeen);
   EXPECT_EQ(run.exitCode, 0xC0000005u);
+  // The previous filter ran with every thread the report had stopped running again, those
+  // beyond the report's table too.
+  EXPECT_EQ(run.Fact("released_workers"), 70u);
   EXPECT_EQ(run.report.rfind("Unhandled exception 0xC0000005 (ACCESS_VIOLATION)", 0), 0u) << run.report;
   EXPECT_NE(run.report.find(" -> Computer configuration:"), std::string::npos);
 }
