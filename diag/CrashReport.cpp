@@ -17,6 +17,7 @@
 #include "diag/Deadline.h"
 #include "diag/Guard.h"
 #include "diag/ProcessLocks.h"
+#include "diag/ReportBox.h"
 #include "diag/ReportText.h"
 #include "diag/SymbolEngine.h"
 
@@ -327,11 +328,6 @@ void WriteReport(ReportRequest& r) {
 }
 
 DWORD WINAPI ReporterMain(void*) {
-  // The window system's start-up for this thread (its driver, the DLLs it loads) happens
-  // now rather than in the report's message box, where a suspended thread might hold the
-  // loader's search-path lock it needs.
-  DestroyWindow(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr));
-  SetEvent(g_doneEvent);
   for (;;) {
     WaitForSingleObject(g_requestEvent, INFINITE);
     if (g_stopReporter) return 0;
@@ -484,10 +480,7 @@ void prepare_crash_report() {
   g_doneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (g_requestEvent && g_doneEvent)
     g_reporter = CreateThread(nullptr, 1 << 20, ReporterMain, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, &g_reporterId);
-  // Its window-system start-up loads DLLs under the loader's lock; a program that ended
-  // meanwhile would wait for that lock while holding the runtime's exit lock, which a DLL's
-  // start-up may need.
-  if (g_reporter) WaitForSingleObject(g_doneEvent, INFINITE);
+  start_report_box_helper(g_exePath);
   FindOwnModule();
   // Called after the guards' handler, so that faults inside a report step stay there.
   AddVectoredExceptionHandler(0, ReportAtOnce);
@@ -499,6 +492,7 @@ void prepare_crash_report() {
 }
 
 void end_crash_report() {
+  stop_report_box_helper();
   stop_report_deadline();
   if (!g_reporter) return;
   g_stopReporter = 1;
@@ -568,13 +562,22 @@ void show_report_message(EXCEPTION_POINTERS* exception, HANDLE reportFile, const
                          const char* exePath, const char* exeName) {
   (void)reportName;
   char message[256];
+  message[0] = '\0';
   Guarded([&] {
     TextBuffer text(message, sizeof message);
     FormatNotification(text, exception != nullptr, exeName ? exeName : "", reportPath ? reportPath : "");
-    HHOOK shown = SetWindowsHookExA(WH_MSGFILTER, DisarmWhenShown, nullptr, GetCurrentThreadId());
-    MessageBoxA(nullptr, message, exePath ? exePath : "", MB_ICONERROR | MB_OK);
-    if (shown) UnhookWindowsHookEx(shown);
   });
+  const char* caption = exePath ? exePath : "";
+  bool shown = false;
+  Guarded([&] { shown = show_box_in_helper(message, caption); });
+  // Without its helper the process shows the box itself, and the deadline is all that
+  // stands between a stopped window system and a hang.
+  if (!shown)
+    Guarded([&] {
+      HHOOK hook = SetWindowsHookExA(WH_MSGFILTER, DisarmWhenShown, nullptr, GetCurrentThreadId());
+      MessageBoxA(nullptr, message, caption, MB_ICONERROR | MB_OK);
+      if (hook) UnhookWindowsHookEx(hook);
+    });
   Guarded([&] {
     if (reportFile) CloseHandle(reportFile);
     process_values().report_file = nullptr;

@@ -4,6 +4,7 @@
 
 #include "diag/CrashReport.h"
 #include "diag/Guard.h"
+#include "diag/ReportBox.h"
 #include "diag/SymbolEngine.h"
 #include "diag/TraceRing.h"
 
@@ -42,6 +43,8 @@ dbg_context* first_context() { return g_first; }
 dbg_process_values& process_values() { return g_values; }
 
 dbg_context::dbg_context() : m_values(&g_values) {
+  // A start of the executable as its report box's helper goes no further.
+  run_report_box_helper_if_asked();
   if (InterlockedIncrement(&m_values->instance_count) == 1) {
     g_first = this;
     char* path = m_values->report_path;

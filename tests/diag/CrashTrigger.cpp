@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "diag/ReportBox.h"
+
 namespace {
 
 const UINT kCrashMessage = RegisterWindowMessageA("SondrelTestCrashNow");
@@ -46,8 +48,10 @@ DWORD WINAPI ArmCrash(void*) {
   return 0;
 }
 
-// Static construction runs on the interface thread.
+// Static construction runs on the interface thread. The program's report-box helper, a
+// start of the same executable, shows no main window and fails nowhere.
 const bool g_armed = [] {
+  if (std::strstr(GetCommandLineA(), __dbg_util::kReportBoxSwitch)) return false;
   g_interfaceThread = GetCurrentThreadId();
   CloseHandle(CreateThread(nullptr, 0, ArmCrash, nullptr, 0, nullptr));
   return true;
