@@ -427,13 +427,25 @@ bool InSystemDirectory(const char* path) {
 
 struct ModuleList {
   static constexpr int kMax = 256;
-  DWORD64 bases[kMax];
+  struct Module {
+    char path[MAX_PATH];
+    DWORD64 base;
+    ULONG size;
+  } modules[kMax];
   int count;
 };
 
-BOOL CALLBACK ListModule(PCSTR, DWORD64 base, PVOID context) {
+// Wine names a module by its base name only, and lists its Unix libraries too: the path
+// comes from the loader (whose lock the report holds), which knows the Windows modules only.
+BOOL CALLBACK ListModule(PCSTR, DWORD64 base, ULONG size, PVOID context) {
   ModuleList& list = *static_cast<ModuleList*>(context);
-  if (list.count < ModuleList::kMax) list.bases[list.count++] = base;
+  if (list.count == ModuleList::kMax) return FALSE;
+  ModuleList::Module& m = list.modules[list.count];
+  const DWORD n = GetModuleFileNameA(reinterpret_cast<HMODULE>(static_cast<uintptr_t>(base)), m.path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return TRUE;
+  m.base = base;
+  m.size = size;
+  ++list.count;
   return TRUE;
 }
 
@@ -441,25 +453,31 @@ BOOL CALLBACK ListModule(PCSTR, DWORD64 base, PVOID context) {
 
 void refresh_symbol_modules() {
   HANDLE process = GetCurrentProcess();
-  SymRefreshModuleList(process);
+  // The modules loaded since start-up (the filters, the platform's media DLLs) are added one
+  // by one: Wine's SymRefreshModuleList renews only its list of Unix libraries.
+  static ModuleList list;
+  list.count = 0;
+  EnumerateLoadedModules64(process, ListModule, &list);
   // The system's modules get their exported names only: reading their debug information
   // (which Wine's DLLs carry) can take longer than the report may, and their functions'
   // parameters are not the program's to show. The program's own modules keep theirs.
-  static ModuleList list;
-  list.count = 0;
-  SymEnumerateModules64(process, ListModule, &list);
   const DWORD options = SymGetOptions();
-  SymSetOptions((options | SYMOPT_PUBLICS_ONLY) & ~SYMOPT_DEFERRED_LOADS);
   for (int i = 0; i < list.count; ++i) {
+    const ModuleList::Module& m = list.modules[i];
+    if (!InSystemDirectory(m.path)) {
+      if (SymGetModuleBase64(process, m.base) != m.base)
+        SymLoadModuleEx(process, nullptr, m.path, nullptr, m.base, m.size, nullptr, 0);
+      continue;
+    }
     IMAGEHLP_MODULE64 module{};
     module.SizeOfStruct = sizeof module;
-    if (!SymGetModuleInfo64(process, list.bases[i], &module) || module.SymType != SymDeferred ||
-        !InSystemDirectory(module.ImageName))
-      continue;
-    SymUnloadModule64(process, list.bases[i]);
-    SymLoadModuleEx(process, nullptr, module.ImageName, module.ModuleName, list.bases[i], module.ImageSize, nullptr, 0);
+    const bool known = SymGetModuleInfo64(process, m.base, &module) && module.BaseOfImage == m.base;
+    if (known && module.SymType != SymDeferred) continue;
+    if (known) SymUnloadModule64(process, m.base);
+    SymSetOptions((options | SYMOPT_PUBLICS_ONLY) & ~SYMOPT_DEFERRED_LOADS);
+    SymLoadModuleEx(process, nullptr, m.path, nullptr, m.base, m.size, nullptr, 0);
+    SymSetOptions(options);
   }
-  SymSetOptions(options);
 }
 
 void source_location(TextBuffer& out, uint64_t address) {
