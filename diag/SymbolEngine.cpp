@@ -9,6 +9,7 @@
 #include <string>
 
 #include "diag/DbgContext.h"
+#include "diag/FrameRegisters.h"
 #include "diag/Options.h"
 #include "diag/Signature.h"
 
@@ -103,6 +104,17 @@ class StackWalker {
                        SymGetModuleBase64, nullptr) != FALSE;
   }
   const STACKFRAME64& frame() const { return m_frame; }
+  // The registers of the frame just walked to; `innermost` for the walk's first frame.
+  FrameRegisters Registers(bool innermost) const {
+#ifdef _WIN64
+    const uint64_t pc = m_context.Rip;
+#else
+    const uint64_t pc = m_context.Eip;
+#endif
+    // The walker keeps its context at the frame only where it unwinds it there.
+    if (pc != m_frame.AddrPC.Offset) return FrameRegisters{};
+    return FrameRegisters{&m_context, innermost};
+  }
 
  private:
   HANDLE m_thread;
@@ -183,9 +195,20 @@ struct ParameterCollector {
   TextBuffer& list;
   LocatedParameters& places;
   uint64_t framePointer, stackPointer;
+  const FrameRegisters& registers;
   unsigned count;
   bool member;
 };
+
+// The value of a register of the frame as a number (an address).
+bool ReadAddressRegister(const FrameRegisters& registers, uint32_t cvRegister, uint64_t* value) {
+  uint8_t bytes[16];
+  size_t size = 0;
+  if (!ReadFrameRegister(registers, cvRegister, bytes, &size) || size > sizeof *value) return false;
+  *value = 0;
+  std::memcpy(value, bytes, size);
+  return true;
+}
 
 BOOL CALLBACK CollectParameter(PSYMBOL_INFO symbol, ULONG, PVOID context) {
   ParameterCollector& c = *static_cast<ParameterCollector*>(context);
@@ -198,14 +221,25 @@ BOOL CALLBACK CollectParameter(PSYMBOL_INFO symbol, ULONG, PVOID context) {
   if (c.count++ > 0) c.list.AppendChar(',');
   AppendTypeName(c.list, symbol->ModBase, symbol->TypeIndex, 0);
   const int64_t offset = static_cast<int64_t>(symbol->Address);
-  if (symbol->Flags & SYMFLAG_REGISTER)
-    c.places.AddInRegister();
-  else if ((symbol->Flags & SYMFLAG_FRAMEREL) || ((symbol->Flags & SYMFLAG_REGREL) && symbol->Register == kFrameRegister))
+  const bool relative = (symbol->Flags & SYMFLAG_REGREL) != 0;
+  uint8_t held[16];
+  size_t heldSize = 0;
+  uint64_t base = 0;
+  if (symbol->Flags & SYMFLAG_REGISTER) {
+    // Where the engine cannot place it, it gives an invalid register number: unknown.
+    if (ReadFrameRegister(c.registers, symbol->Register, held, &heldSize))
+      c.places.AddHeldValue(held, heldSize);
+    else
+      c.places.AddUnknown();
+  } else if ((symbol->Flags & SYMFLAG_FRAMEREL) || (relative && symbol->Register == kFrameRegister)) {
     c.places.AddInMemory(c.framePointer + offset);
-  else if ((symbol->Flags & SYMFLAG_REGREL) && symbol->Register == kStackRegister)
+  } else if (relative && symbol->Register == kStackRegister) {
     c.places.AddInMemory(c.stackPointer + offset);
-  else
-    c.places.AddInRegister();
+  } else if (relative && ReadAddressRegister(c.registers, symbol->Register, &base)) {
+    c.places.AddInMemory(base + offset);
+  } else {
+    c.places.AddUnknown();
+  }
   return TRUE;
 }
 
@@ -243,7 +277,7 @@ bool UnwindTableConfirmsStart(uint64_t pc, uint64_t start) {
 // it lists none although the function's type has some (or does not tell): "(void)" would
 // claim what is not known.
 bool ComposeSignature(TextBuffer& out, LocatedParameters& places, const SYMBOL_INFO& symbol, uint64_t pc,
-                      uint64_t framePointer, uint64_t stackPointer) {
+                      uint64_t framePointer, uint64_t stackPointer, const FrameRegisters& registers) {
   const char* name = symbol.Name;
   HANDLE process = GetCurrentProcess();
   IMAGEHLP_STACK_FRAME frame{};
@@ -253,7 +287,7 @@ bool ComposeSignature(TextBuffer& out, LocatedParameters& places, const SYMBOL_I
   // Fails harmlessly when the context is already the frame's.
   SymSetContext(process, &frame, nullptr);
   FixedText<kNameCapacity> list;
-  ParameterCollector collector{list, places, framePointer, stackPointer, 0, false};
+  ParameterCollector collector{list, places, framePointer, stackPointer, registers, 0, false};
   SymEnumSymbols(process, 0, nullptr, CollectParameter, &collector);
   if (collector.count == 0) {
     DWORD declared = 0;
@@ -494,7 +528,7 @@ void source_location(TextBuffer& out, uint64_t address) {
 }
 
 void describe_frame(TextBuffer& out, uint64_t pc, uint64_t lookup, uint64_t framePointer, uint64_t stackPointer,
-                    uint32_t options) {
+                    const FrameRegisters& registers, uint32_t options) {
   ProcessMemory memory;
   const FrameMemory frame{memory, kSlotSize, framePointer + kFirstSlotOffset};
   SymbolRecord record;
@@ -520,7 +554,8 @@ void describe_frame(TextBuffer& out, uint64_t pc, uint64_t lookup, uint64_t fram
       StackSlots slots(frame.firstSlot, kSlotSize);
       FormatSignature(out, undecorated.c_str(), options, frame, slots);
     } else if (LocatedParameters places;
-               HasFunctionType(*symbol) && ComposeSignature(undecorated, places, *symbol, lookup, framePointer, stackPointer)) {
+               HasFunctionType(*symbol) &&
+               ComposeSignature(undecorated, places, *symbol, lookup, framePointer, stackPointer, registers)) {
       FormatSignature(out, undecorated.c_str(), options, frame, places);
     } else {
 #ifdef _WIN64
@@ -562,7 +597,7 @@ void write_stack(HANDLE thread, const CONTEXT& context, int skip) {
     FixedText<kNameCapacity + 256> description;
     const uint64_t lookup = i > 0 ? f.AddrPC.Offset - 1 : f.AddrPC.Offset;
     describe_frame(description, f.AddrPC.Offset, lookup, f.AddrFrame.Offset, f.AddrStack.Offset,
-                   printWord | DBG_OPT_FUNC_NAME);
+                   walker.Registers(i == 0), printWord | DBG_OPT_FUNC_NAME);
     if (!outside) {
       if (std::strstr(description.c_str(), "__dbg_util::")) continue;
       outside = true;
@@ -615,7 +650,8 @@ void describe_caller(TextBuffer& out, uint32_t options, int extraSkip) {
     if (!walked || EndOfStack(f)) break;
     description.Clear();
     // Every frame here, the first too, was left by a call.
-    describe_frame(description, f.AddrPC.Offset, f.AddrPC.Offset - 1, f.AddrFrame.Offset, f.AddrStack.Offset, options);
+    describe_frame(description, f.AddrPC.Offset, f.AddrPC.Offset - 1, f.AddrFrame.Offset, f.AddrStack.Offset,
+                   walker.Registers(i == 0), options);
     if (!std::strstr(description.c_str(), "__dbg_util::")) break;
   }
   out.Append(description.c_str());

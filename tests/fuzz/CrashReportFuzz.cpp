@@ -47,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t options = input.ConsumeIntegral<uint32_t>();
   const unsigned slotSize = input.ConsumeBool() ? 8 : 4;
   const uint32_t located = input.ConsumeIntegral<uint32_t>();  // bit i: parameter i in memory
+  const uint32_t held = input.ConsumeIntegral<uint32_t>();     // else bit i: in a known register
   const uint64_t counter = input.ConsumeIntegral<uint64_t>();
   const uint64_t frequency = input.ConsumeIntegral<uint64_t>();
   const uint64_t numberBits = input.ConsumeIntegral<uint64_t>();
@@ -65,8 +66,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (unsigned i = 0; i < 32; ++i) {
     if (located & (1u << i)) {
       places.AddInMemory(kBase + i * slotSize);
+    } else if (held & (1u << i)) {
+      // The register holds what the input has there (a value, or an address to read).
+      uint8_t bytes[16] = {};
+      memory.Read(kBase + i * 16, bytes, sizeof bytes);
+      places.AddHeldValue(bytes, sizeof bytes);
     } else {
-      places.AddInRegister();
+      places.AddUnknown();
     }
   }
   FormatSignature(out, signature.c_str(), options, frame, places);
