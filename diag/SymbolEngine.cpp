@@ -3,11 +3,15 @@
 #include <dbghelp.h>
 #include <tlhelp32.h>
 
+#include <cxxabi.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
 
+#include "diag/CoffSymbols.h"
 #include "diag/DbgContext.h"
 #include "diag/FrameRegisters.h"
 #include "diag/Options.h"
@@ -272,10 +276,68 @@ bool UnwindTableConfirmsStart(uint64_t pc, uint64_t start) {
 }
 #endif
 
+// The program's module files, mapped for their COFF symbols when a report first needs them
+// and kept until the process ends. One report at a time uses them.
+struct MappedModule {
+  uint64_t base;
+  const uint8_t* view;  // none when the file could not be mapped
+  size_t size;
+};
+MappedModule g_mappedModules[32];
+int g_mappedCount = 0;
+
+const MappedModule* MapModuleFile(uint64_t base) {
+  for (int i = 0; i < g_mappedCount; ++i)
+    if (g_mappedModules[i].base == base) return &g_mappedModules[i];
+  if (g_mappedCount == static_cast<int>(sizeof g_mappedModules / sizeof g_mappedModules[0])) return nullptr;
+  MappedModule& m = g_mappedModules[g_mappedCount++];
+  m = MappedModule{base, nullptr, 0};
+  char path[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(reinterpret_cast<HMODULE>(static_cast<uintptr_t>(base)), path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return &m;
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return &m;
+  LARGE_INTEGER size{};
+  HANDLE mapping = GetFileSizeEx(file, &size) ? CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr) : nullptr;
+  if (mapping) {
+    m.view = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    m.size = m.view ? static_cast<size_t>(size.QuadPart) : 0;
+    CloseHandle(mapping);
+  }
+  CloseHandle(file);
+  return &m;
+}
+
+constexpr int kNoLinkerName = -2;  // the module keeps no COFF symbol for the function
+constexpr int kNotMangled = -1;    // a C name, which tells nothing of the parameters
+
+// How many parameters the function starting at `address` of the module at `base` has, from
+// the mangled name the linker kept for it; or kNoLinkerName, kNotMangled.
+int DeclaredParameterCount(uint64_t base, uint64_t address) {
+  const MappedModule* module = MapModuleFile(base);
+  if (!module || !module->view || address < base || address - base > 0xFFFFFFFFu) return kNoLinkerName;
+  FixedText<kNameCapacity> name;
+  if (!CoffFunctionNameAt(module->view, module->size, static_cast<uint32_t>(address - base), name)) return kNoLinkerName;
+  const char* mangled = name.c_str();
+#ifndef _WIN64
+  // The 32-bit build puts an underscore before every name.
+  if (std::strncmp(mangled, "__Z", 3) == 0) ++mangled;
+#endif
+  if (std::strncmp(mangled, "_Z", 2) != 0) return kNotMangled;
+  int status = -1;
+  char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+  const int count = status == 0 && demangled ? DemangledParameterCount(demangled) : -1;
+  std::free(demangled);
+  return count >= 0 ? count : kNoLinkerName;
+}
+
 // The undecorated signature of a function named without decoration (as debug information
 // names it), built from the parameters the symbol engine lists for the frame. False when
-// it lists none although the function's type has some (or does not tell): "(void)" would
-// claim what is not known.
+// what it lists cannot be trusted to be all of them: the linker's mangled name declares
+// others (the engine leaves out unnamed parameters), or it lists none and neither that name
+// nor the function's type confirms that there are none. "(void)" would claim what is not
+// known.
 bool ComposeSignature(TextBuffer& out, LocatedParameters& places, const SYMBOL_INFO& symbol, uint64_t pc,
                       uint64_t framePointer, uint64_t stackPointer, const FrameRegisters& registers) {
   const char* name = symbol.Name;
@@ -289,11 +351,15 @@ bool ComposeSignature(TextBuffer& out, LocatedParameters& places, const SYMBOL_I
   FixedText<kNameCapacity> list;
   ParameterCollector collector{list, places, framePointer, stackPointer, registers, 0, false};
   SymEnumSymbols(process, 0, nullptr, CollectParameter, &collector);
-  if (collector.count == 0) {
-    DWORD declared = 0;
-    if (!SymGetTypeInfo(process, symbol.ModBase, symbol.TypeIndex, TI_GET_CHILDRENCOUNT, &declared)) return false;
+  const int declared = DeclaredParameterCount(symbol.ModBase, symbol.Address);
+  if (declared >= 0 && static_cast<unsigned>(declared) != collector.count) return false;
+  if (collector.count == 0 && declared != 0) {
+    if (declared == kNoLinkerName) return false;
+    // A C function, whose parameters all have names: its type tells.
+    DWORD children = 0;
+    if (!SymGetTypeInfo(process, symbol.ModBase, symbol.TypeIndex, TI_GET_CHILDRENCOUNT, &children)) return false;
     // A member function's type counts its `this`.
-    if (declared > (collector.member ? 1u : 0u)) return false;
+    if (children > (collector.member ? 1u : 0u)) return false;
   }
   out.Append(collector.member ? "public: __thiscall " : "__cdecl ");
   out.Append(name);

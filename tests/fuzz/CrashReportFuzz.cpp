@@ -1,6 +1,7 @@
 // The crash report's frame descriptions on arbitrary signatures, option words and stack
-// memory, its line prefixes on arbitrary messages and its floating-point values on arbitrary
-// bits. Every text fits its buffer and ends where its length says.
+// memory, its line prefixes on arbitrary messages, its floating-point values on arbitrary
+// bits and its linker-name lookups on arbitrary module files. Every text fits its buffer and
+// ends where its length says.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "diag/CoffSymbols.h"
 #include "diag/FloatText.h"
 #include "diag/LineFormat.h"
 #include "diag/Signature.h"
@@ -23,7 +25,7 @@ constexpr uint64_t kBase = 0x1000;
 
 class InputMemory final : public MemoryReader {
  public:
-  explicit InputMemory(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+  explicit InputMemory(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
   bool Read(uint64_t address, void* out, size_t size) const override {
     if (address < kBase || address - kBase > m_bytes.size() || size > m_bytes.size() - (address - kBase)) return false;
     std::memcpy(out, m_bytes.data() + (address - kBase), size);
@@ -53,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint64_t numberBits = input.ConsumeIntegral<uint64_t>();
   const std::string signature = input.ConsumeRandomLengthString(4096);
   const std::string message = input.ConsumeRandomLengthString(2048);
-  const InputMemory memory(input.ConsumeRemainingBytes<uint8_t>());
+  const std::vector<uint8_t> bytes = input.ConsumeRemainingBytes<uint8_t>();
+  const InputMemory memory(bytes);
   const FrameMemory frame{memory, slotSize, kBase};
 
   FixedText<4096> out;
@@ -95,6 +98,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   parts.threadCpu = CpuTimeFrom100ns(frequency);
   ComposePrefixedLine(line, options, parts, message.c_str());
   CheckText(line, "a prefixed line");
+
+  // The same bytes as a module file whose COFF symbols are looked up, and the text as a
+  // demangled signature whose parameters are counted.
+  FixedText<512> linkerName;
+  CoffFunctionNameAt(bytes.data(), bytes.size(), static_cast<uint32_t>(counter), linkerName);
+  CheckText(linkerName, "a linker name");
+  if (DemangledParameterCount(signature.c_str()) < -1) std::abort();
 
   // Floating-point values come out as the runtime's "%g" would give them.
   double number;
