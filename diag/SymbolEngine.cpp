@@ -505,6 +505,10 @@ HANDLE start_symbol_engine(dbg_process_values& values, const void* ownAddress) {
     values.context_skip_count = values.caller_skip_count = -1;
     return mutex;
   }
+  // Whatever the undecoration loads or prepares on its first use happens now: at the fault
+  // the loader's search for a DLL may be held by a stopped thread.
+  char warmed[64];
+  UnDecorateSymbolName("?Warm@@YAXXZ", warmed, sizeof warmed, kSignatureFlags);
   values.context_skip_count = 1;
   values.caller_skip_count = 2;
   return mutex;
