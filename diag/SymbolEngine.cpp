@@ -584,6 +584,17 @@ void refresh_symbol_modules() {
   }
 }
 
+void load_own_symbols(const void* ownAddress) {
+  const uint64_t address = reinterpret_cast<uintptr_t>(ownAddress);
+  SymbolRecord record;
+  DWORD64 displacement = 0;
+  SymFromAddr(GetCurrentProcess(), address, &displacement, record.info());
+  IMAGEHLP_LINE64 line{};
+  line.SizeOfStruct = sizeof line;
+  DWORD lineDisplacement = 0;
+  SymGetLineFromAddr64(GetCurrentProcess(), address, &lineDisplacement, &line);
+}
+
 void source_location(TextBuffer& out, uint64_t address) {
   IMAGEHLP_LINE64 line{};
   line.SizeOfStruct = sizeof line;
