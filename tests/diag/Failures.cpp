@@ -92,12 +92,16 @@ void Fact(const char* name, unsigned long long value) {
 }
 
 void WriteFacts() {
+  // The last facts are written right before the failure: its moment, for the time to the box.
+  char tick[64];
+  std::snprintf(tick, sizeof tick, "written_tick=%lu\n", GetTickCount());
   char path[MAX_PATH];
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::strcpy(std::strrchr(path, '\\') + 1, "facts.txt");
   FILE* f = std::fopen(path, "wb");
   if (!f) return;
   std::fputs(g_facts.c_str(), f);
+  std::fputs(tick, f);
   std::fclose(f);
 }
 

@@ -5,7 +5,8 @@
 // that the test can check the report against them.
 #include <windows.h>
 
-// A fact for the test ("name=value"), kept until WriteFacts writes them all.
+// A fact for the test ("name=value"), kept until WriteFacts writes them all, with the
+// moment it writes them ("written_tick", GetTickCount).
 void Fact(const char* name, unsigned long long value);
 void WriteFacts();
 
