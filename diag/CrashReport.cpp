@@ -483,6 +483,7 @@ void prepare_crash_report() {
   g_doneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (g_requestEvent && g_doneEvent)
     g_reporter = CreateThread(nullptr, 1 << 20, ReporterMain, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, &g_reporterId);
+  if (!g_reporter) load_own_symbols(reinterpret_cast<const void*>(&ReporterMain));
   start_report_box_helper(g_exePath);
   FindOwnModule();
   // Called after the guards' handler, so that faults inside a report step stay there.
@@ -500,6 +501,9 @@ void end_crash_report() {
   if (!g_reporter) return;
   g_stopReporter = 1;
   SetEvent(g_requestEvent);
+  // It may still be reading the program's symbols, which the symbol engine's end would
+  // pull from under it.
+  WaitForSingleObject(g_reporter, INFINITE);
   CloseHandle(g_reporter);
   g_reporter = nullptr;
 }

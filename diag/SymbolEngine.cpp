@@ -53,6 +53,10 @@ constexpr int kMaxFrames = 512;
 // The system directory, ending in its separator; read at start-up.
 char g_systemDirectory[MAX_PATH];
 
+// Set once the program's own symbols have been read (load_own_symbols): the engine is not
+// for two threads at once, and naming a caller meanwhile would find them half read.
+HANDLE g_ownSymbolsRead = nullptr;
+
 class ProcessMemory final : public MemoryReader {
  public:
   bool Read(uint64_t address, void* out, size_t size) const override {
@@ -468,6 +472,7 @@ void LoadOwnModule(const void* ownAddress) {
 
 HANDLE start_symbol_engine(dbg_process_values& values, const void* ownAddress) {
   HANDLE process = GetCurrentProcess();
+  g_ownSymbolsRead = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   const UINT systemLength = GetSystemDirectoryA(g_systemDirectory, MAX_PATH - 1);
   if (systemLength == 0 || systemLength >= MAX_PATH - 1)
     g_systemDirectory[0] = '\0';
@@ -514,7 +519,11 @@ HANDLE start_symbol_engine(dbg_process_values& values, const void* ownAddress) {
   return mutex;
 }
 
-void stop_symbol_engine() { SymCleanup(GetCurrentProcess()); }
+void stop_symbol_engine() {
+  SymCleanup(GetCurrentProcess());
+  if (g_ownSymbolsRead) CloseHandle(g_ownSymbolsRead);
+  g_ownSymbolsRead = nullptr;
+}
 
 namespace {
 
@@ -593,6 +602,7 @@ void load_own_symbols(const void* ownAddress) {
   line.SizeOfStruct = sizeof line;
   DWORD lineDisplacement = 0;
   SymGetLineFromAddr64(GetCurrentProcess(), address, &lineDisplacement, &line);
+  if (g_ownSymbolsRead) SetEvent(g_ownSymbolsRead);
 }
 
 void source_location(TextBuffer& out, uint64_t address) {
@@ -715,6 +725,7 @@ void write_stack(HANDLE thread, const CONTEXT& context, int skip) {
 }
 
 void describe_caller(TextBuffer& out, uint32_t options, int extraSkip) {
+  if (g_ownSymbolsRead) WaitForSingleObject(g_ownSymbolsRead, INFINITE);
   dbg_context* self = first_context();
   CONTEXT context{};
   context.ContextFlags = CONTEXT_FULL;

@@ -20,7 +20,8 @@ HANDLE start_symbol_engine(dbg_process_values& values, const void* ownAddress);
 void stop_symbol_engine();
 // Adds the modules loaded since start-up to the engine.
 void refresh_symbol_modules();
-// Reads the symbols and lines of the module that holds `ownAddress` (deferred until then).
+// Reads the symbols and lines of the module that holds `ownAddress` (deferred until then);
+// naming a caller waits for it.
 void load_own_symbols(const void* ownAddress);
 
 // Writes the stack of `thread` from `context` to the report file, skipping `skip` frames
