@@ -17,6 +17,7 @@
 #include "diag/Deadline.h"
 #include "diag/Guard.h"
 #include "diag/ProcessLocks.h"
+#include "diag/ReportBox.h"
 #include "diag/ReportText.h"
 #include "diag/SymbolEngine.h"
 
@@ -94,8 +95,15 @@ void LookUpToolhelp() {
 // The executable's full path, read at start-up for the same reason.
 char g_exePath[kPathCapacity];
 
+// Threads stopped beyond the report's table: not reported, but resumed with the others when
+// a report returns or tries again. One report runs at a time.
+constexpr int kMaxUnlistedThreads = 4096;
+HANDLE g_unlisted[kMaxUnlistedThreads];
+int g_unlistedCount = 0;
+
 // Suspends every other thread of the process and lists up to 63 of them after the calling
-// one; returns how many more there were.
+// one; returns how many more there were. A thread beyond even the unlisted ones is left
+// running: stopped, it could never be resumed.
 unsigned SuspendOtherThreads(ThreadEntry* table, int& count) {
   const Toolhelp& t = g_toolhelp;
   unsigned leftOut = 0;
@@ -109,21 +117,21 @@ unsigned SuspendOtherThreads(ThreadEntry* table, int& count) {
     if (entry.th32OwnerProcessID != process || entry.th32ThreadID == table[0].id ||
         entry.th32ThreadID == GetCurrentThreadId() || entry.th32ThreadID == report_deadline_thread())
       continue;
+    const bool listed = count < kThreadTableSize;
+    if (!listed) ++leftOut;
+    if (!listed && g_unlistedCount == kMaxUnlistedThreads) continue;
     HANDLE handle = t.openThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, entry.th32ThreadID);
     if (handle) SuspendThread(handle);
-    if (count < kThreadTableSize) {
+    if (listed)
       table[count++] = ThreadEntry{entry.th32ThreadID, handle};
-    } else {
-      // No room to report it, but it is stopped all the same.
-      ++leftOut;
-      if (handle) CloseHandle(handle);
-    }
+    else if (handle)
+      g_unlisted[g_unlistedCount++] = handle;
   }
   CloseHandle(threads);
   return leftOut;
 }
 
-// Lets the threads that SuspendOtherThreads stopped run again and empties the table after
+// Lets every thread that SuspendOtherThreads stopped run again and empties the table after
 // the calling thread.
 void ResumeOtherThreads(ThreadEntry* table, int& count) {
   for (int i = 1; i < count; ++i) {
@@ -132,6 +140,11 @@ void ResumeOtherThreads(ThreadEntry* table, int& count) {
     CloseHandle(table[i].handle);
   }
   count = 1;
+  while (g_unlistedCount > 0) {
+    HANDLE handle = g_unlisted[--g_unlistedCount];
+    ResumeThread(handle);
+    CloseHandle(handle);
+  }
 }
 
 void FormatHeaderFor(TextBuffer& out, const ReportRequest& r) {
@@ -308,17 +321,16 @@ void WriteReport(ReportRequest& r) {
   if (process_values().notification_hook == show_report_message) TerminateProcess(GetCurrentProcess(), 1);
   // A hook that returns lets the process go on (to the previous filter, or on after a
   // deadlock report): the other threads run again, or whatever comes next could wait for
-  // one of them forever.
-  locks.Release();
+  // one of them forever. They run before the locks are let go: a thread stopped inside the
+  // system's wait for a lock may hold what letting it go needs.
   ResumeOtherThreads(table, count);
+  locks.Release();
 }
 
 DWORD WINAPI ReporterMain(void*) {
-  // The window system's start-up for this thread (its driver, the DLLs it loads) happens
-  // now rather than in the report's message box, where a suspended thread might hold the
-  // loader's search-path lock it needs.
-  DestroyWindow(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr));
-  SetEvent(g_doneEvent);
+  // The program's own symbols are read now, while nothing has failed, rather than at the
+  // fault, where reading them is most of a report's time. A report asked for meanwhile waits.
+  load_own_symbols(reinterpret_cast<const void*>(&ReporterMain));
   for (;;) {
     WaitForSingleObject(g_requestEvent, INFINITE);
     if (g_stopReporter) return 0;
@@ -471,10 +483,8 @@ void prepare_crash_report() {
   g_doneEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (g_requestEvent && g_doneEvent)
     g_reporter = CreateThread(nullptr, 1 << 20, ReporterMain, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, &g_reporterId);
-  // Its window-system start-up loads DLLs under the loader's lock; a program that ended
-  // meanwhile would wait for that lock while holding the runtime's exit lock, which a DLL's
-  // start-up may need.
-  if (g_reporter) WaitForSingleObject(g_doneEvent, INFINITE);
+  if (!g_reporter) load_own_symbols(reinterpret_cast<const void*>(&ReporterMain));
+  start_report_box_helper(g_exePath);
   FindOwnModule();
   // Called after the guards' handler, so that faults inside a report step stay there.
   AddVectoredExceptionHandler(0, ReportAtOnce);
@@ -486,10 +496,14 @@ void prepare_crash_report() {
 }
 
 void end_crash_report() {
+  stop_report_box_helper();
   stop_report_deadline();
   if (!g_reporter) return;
   g_stopReporter = 1;
   SetEvent(g_requestEvent);
+  // It may still be reading the program's symbols, which the symbol engine's end would
+  // pull from under it.
+  WaitForSingleObject(g_reporter, INFINITE);
   CloseHandle(g_reporter);
   g_reporter = nullptr;
 }
@@ -555,13 +569,22 @@ void show_report_message(EXCEPTION_POINTERS* exception, HANDLE reportFile, const
                          const char* exePath, const char* exeName) {
   (void)reportName;
   char message[256];
+  message[0] = '\0';
   Guarded([&] {
     TextBuffer text(message, sizeof message);
     FormatNotification(text, exception != nullptr, exeName ? exeName : "", reportPath ? reportPath : "");
-    HHOOK shown = SetWindowsHookExA(WH_MSGFILTER, DisarmWhenShown, nullptr, GetCurrentThreadId());
-    MessageBoxA(nullptr, message, exePath ? exePath : "", MB_ICONERROR | MB_OK);
-    if (shown) UnhookWindowsHookEx(shown);
   });
+  const char* caption = exePath ? exePath : "";
+  bool shown = false;
+  Guarded([&] { shown = show_box_in_helper(message, caption); });
+  // Without its helper the process shows the box itself, and the deadline is all that
+  // stands between a stopped window system and a hang.
+  if (!shown)
+    Guarded([&] {
+      HHOOK hook = SetWindowsHookExA(WH_MSGFILTER, DisarmWhenShown, nullptr, GetCurrentThreadId());
+      MessageBoxA(nullptr, message, caption, MB_ICONERROR | MB_OK);
+      if (hook) UnhookWindowsHookEx(hook);
+    });
   Guarded([&] {
     if (reportFile) CloseHandle(reportFile);
     process_values().report_file = nullptr;

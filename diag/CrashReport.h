@@ -8,7 +8,8 @@ namespace __dbg_util {
 // Starts the reporting thread and routes the runtime's fatal errors (abort, an uncaught C++
 // exception, a pure virtual call, an invalid runtime parameter) into the report.
 void prepare_crash_report();
-// Ends the reporting thread; reports are then written on the failing thread itself.
+// Ends the reporting thread (waiting for what it is doing); reports are then written on the
+// failing thread itself.
 void end_crash_report();
 
 // Exception codes of the fatal runtime errors.

@@ -4,6 +4,7 @@
 
 #include "diag/CrashReport.h"
 #include "diag/Guard.h"
+#include "diag/ReportBox.h"
 #include "diag/SymbolEngine.h"
 #include "diag/TraceRing.h"
 
@@ -11,6 +12,19 @@ namespace __dbg_util {
 namespace {
 
 constexpr ULONG kStackGuarantee = 64 * 1024;
+
+// Room below a stack overflow for the exception to reach the report.
+void GuaranteeStackForReport() {
+  ULONG guarantee = kStackGuarantee;
+  SetThreadStackGuarantee(&guarantee);
+}
+
+// Every thread of the process gets that room as it starts (the loader calls the program's
+// TLS callbacks for each new thread): the schedule workers, the graphs' streaming threads,
+// whoever starts them. A thread whose stack is too small for it keeps what it has.
+void NTAPI OnThreadStart(PVOID, DWORD reason, PVOID) {
+  if (reason == DLL_THREAD_ATTACH) GuaranteeStackForReport();
+}
 
 dbg_process_values g_values;
 dbg_context* g_first = nullptr;
@@ -38,10 +52,16 @@ void ComposePrefixedReportLine(void* argument) {
 
 }  // namespace
 
+// The TLS callback list of the executable (the runtime's start-up code keeps its directory).
+extern "C" __attribute__((section(".CRT$XLD"), used)) const PIMAGE_TLS_CALLBACK sondrel_diag_thread_start =
+    OnThreadStart;
+
 dbg_context* first_context() { return g_first; }
 dbg_process_values& process_values() { return g_values; }
 
 dbg_context::dbg_context() : m_values(&g_values) {
+  // A start of the executable as its report box's helper goes no further.
+  run_report_box_helper_if_asked();
   if (InterlockedIncrement(&m_values->instance_count) == 1) {
     g_first = this;
     char* path = m_values->report_path;
@@ -52,10 +72,8 @@ dbg_context::dbg_context() : m_values(&g_values) {
       path[0] = '\0';
     }
     InstallGuardHandler();
-    // Room below a stack overflow of the starting (interface) thread for the exception to
-    // reach the report.
-    ULONG guarantee = kStackGuarantee;
-    SetThreadStackGuarantee(&guarantee);
+    // The starting (interface) thread; later ones get theirs in OnThreadStart.
+    GuaranteeStackForReport();
     m_symbolMutex = start_symbol_engine(*m_values, this);
     m_values->previous_filter = SetUnhandledExceptionFilter(report);
     prepare_crash_report();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cwctype>
 
+#include "diag/FloatText.h"
 #include "diag/Options.h"
 
 #ifdef _WIN32
@@ -71,6 +72,25 @@ void EmptyFirstTemplateList(TextBuffer& text) {
 }
 
 // --- Reading the stack -------------------------------------------------------------------
+
+// A value held in a register, served at an address no pointer of a process can have (the top
+// of the address space, the system's on every Windows), so that it is formatted as if it were
+// in memory; whatever it points to is read from the memory itself.
+class HeldValueMemory final : public MemoryReader {
+ public:
+  static constexpr uint64_t kAddress = 0xFFFFFFFFFFFFFFE0ull;
+  HeldValueMemory(const MemoryReader& memory, const uint8_t (&held)[16]) : m_memory(memory), m_held(held) {}
+  bool Read(uint64_t address, void* out, size_t size) const override {
+    if (address < kAddress) return m_memory.Read(address, out, size);
+    if (size > sizeof m_held || address - kAddress > sizeof m_held - size) return false;
+    std::memcpy(out, m_held + (address - kAddress), size);
+    return true;
+  }
+
+ private:
+  const MemoryReader& m_memory;
+  const uint8_t (&m_held)[16];
+};
 
 uint64_t ReadWord(const FrameMemory& frame, uint64_t address, bool* ok) {
   uint64_t value = 0;
@@ -338,12 +358,12 @@ bool FormatValue(TextBuffer& value, TextBuffer& param, const FrameMemory& frame,
   } else if (BaseIs(type, "float")) {
     float f;
     std::memcpy(&f, &v32, sizeof f);
-    value.Format("%g", static_cast<double>(f));
+    AppendGeneralFloat(value, static_cast<double>(f));
   } else if (BaseIs(type, "double")) {
     *slots = wideSlots;
     double d;
     std::memcpy(&d, &v, sizeof d);
-    value.Format("%g", d);
+    AppendGeneralFloat(value, d);
   } else if (BaseIs(type, "bool")) {
     value.Append((v32 & 0xFF) ? "true" : "false");
   } else if (BaseIs(type, "BYTE")) {
@@ -405,16 +425,19 @@ void AppendParameters(TextBuffer& out, const char* text, uint32_t options, const
     param.Append(p, static_cast<size_t>(end - p));
     FixedText<512> value;
     if (options & DBG_OPT_FUNC_VALUES) {
-      uint64_t address = 0;
-      if (registerParameters > 0) {
-        --registerParameters;
-        value.Append("=??");
-      } else if (placesLost || !places.Next(&address)) {
+      const bool inRegister = registerParameters > 0;
+      if (inRegister) --registerParameters;
+      const ParameterPlace place = inRegister || placesLost ? ParameterPlace{} : places.Next();
+      if (place.kind == ParameterPlace::Kind::Unknown) {
         value.Append("=??");
       } else {
         value.AppendChar('=');
         unsigned slots = 1;
-        const bool sized = FormatValue(value, param, frame, options, address, &slots);
+        const HeldValueMemory held(frame.memory, place.held);
+        const bool inMemory = place.kind == ParameterPlace::Kind::Memory;
+        const FrameMemory heldFrame{held, frame.slotSize, frame.firstSlot};
+        const bool sized = FormatValue(value, param, inMemory ? frame : heldFrame, options,
+                                       inMemory ? place.address : HeldValueMemory::kAddress, &slots);
         places.Consumed(slots);
         if (!sized && places.Sequential()) placesLost = true;
       }
@@ -440,15 +463,24 @@ unsigned DecimalAfterAt(const char* name, bool* found) {
 
 }  // namespace
 
-bool LocatedParameters::Next(uint64_t* address) {
-  if (m_next >= m_count) return false;
-  const Place& place = m_places[m_next++];
-  *address = place.address;
-  return place.inMemory;
+void LocatedParameters::AddInMemory(uint64_t address) {
+  ParameterPlace place;
+  place.kind = ParameterPlace::Kind::Memory;
+  place.address = address;
+  Add(place);
 }
 
-void LocatedParameters::Add(bool inMemory, uint64_t address) {
-  if (m_count < kMaxParameters) m_places[m_count++] = Place{inMemory, address};
+void LocatedParameters::AddHeldValue(const void* bytes, size_t size) {
+  ParameterPlace place;
+  place.kind = ParameterPlace::Kind::Held;
+  std::memcpy(place.held, bytes, size < sizeof place.held ? size : sizeof place.held);
+  Add(place);
+}
+
+ParameterPlace LocatedParameters::Next() { return m_next < m_count ? m_places[m_next++] : ParameterPlace{}; }
+
+void LocatedParameters::Add(const ParameterPlace& place) {
+  if (m_count < kMaxParameters) m_places[m_count++] = place;
 }
 
 void AppendRawList(TextBuffer& out, const FrameMemory& frame, uint64_t first, unsigned count, const char* open,

@@ -20,11 +20,18 @@ class MemoryReader {
   ~MemoryReader() = default;
 };
 
+// Where one parameter's value is.
+struct ParameterPlace {
+  enum class Kind { Unknown, Memory, Held };
+  Kind kind = Kind::Unknown;
+  uint64_t address = 0;   // Memory: where the value starts
+  uint8_t held[16] = {};  // Held: the register that holds it, as it was in the frame
+};
+
 // Where the parameters' values are, in the order the signature lists them.
 class ParameterPlaces {
  public:
-  // False when the next parameter is not in memory (it lives in a register).
-  virtual bool Next(uint64_t* address) = 0;
+  virtual ParameterPlace Next() = 0;
   // The value just formatted took `slots` stack slots.
   virtual void Consumed(unsigned slots) = 0;
   // True when the parameters follow one another in stack slots (32-bit x86): a fastcall
@@ -40,9 +47,11 @@ class ParameterPlaces {
 class StackSlots final : public ParameterPlaces {
  public:
   StackSlots(uint64_t first, unsigned slotSize) : m_next(first), m_slotSize(slotSize) {}
-  bool Next(uint64_t* address) override {
-    *address = m_next;
-    return true;
+  ParameterPlace Next() override {
+    ParameterPlace place;
+    place.kind = ParameterPlace::Kind::Memory;
+    place.address = m_next;
+    return place;
   }
   void Consumed(unsigned slots) override { m_next += static_cast<uint64_t>(slots) * m_slotSize; }
   bool Sequential() const override { return true; }
@@ -56,19 +65,18 @@ class StackSlots final : public ParameterPlaces {
 class LocatedParameters final : public ParameterPlaces {
  public:
   static constexpr unsigned kMaxParameters = 64;
-  void AddInMemory(uint64_t address) { Add(true, address); }
-  void AddInRegister() { Add(false, 0); }
-  bool Next(uint64_t* address) override;
+  void AddInMemory(uint64_t address);
+  // A register's contents (at most 16 bytes) as the frame had it.
+  void AddHeldValue(const void* bytes, size_t size);
+  // In a register whose value in the frame is not known, or nowhere.
+  void AddUnknown() { Add(ParameterPlace{}); }
+  ParameterPlace Next() override;
   void Consumed(unsigned) override {}
   bool Sequential() const override { return false; }
 
  private:
-  void Add(bool inMemory, uint64_t address);
-  struct Place {
-    bool inMemory;
-    uint64_t address;
-  };
-  Place m_places[kMaxParameters]{};
+  void Add(const ParameterPlace& place);
+  ParameterPlace m_places[kMaxParameters]{};
   unsigned m_count = 0;
   unsigned m_next = 0;
 };

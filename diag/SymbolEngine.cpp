@@ -3,12 +3,17 @@
 #include <dbghelp.h>
 #include <tlhelp32.h>
 
+#include <cxxabi.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
 
+#include "diag/CoffSymbols.h"
 #include "diag/DbgContext.h"
+#include "diag/FrameRegisters.h"
 #include "diag/Options.h"
 #include "diag/Signature.h"
 
@@ -47,6 +52,10 @@ constexpr int kMaxFrames = 512;
 
 // The system directory, ending in its separator; read at start-up.
 char g_systemDirectory[MAX_PATH];
+
+// Set once the program's own symbols have been read (load_own_symbols): the engine is not
+// for two threads at once, and naming a caller meanwhile would find them half read.
+HANDLE g_ownSymbolsRead = nullptr;
 
 class ProcessMemory final : public MemoryReader {
  public:
@@ -103,6 +112,17 @@ class StackWalker {
                        SymGetModuleBase64, nullptr) != FALSE;
   }
   const STACKFRAME64& frame() const { return m_frame; }
+  // The registers of the frame just walked to; `innermost` for the walk's first frame.
+  FrameRegisters Registers(bool innermost) const {
+#ifdef _WIN64
+    const uint64_t pc = m_context.Rip;
+#else
+    const uint64_t pc = m_context.Eip;
+#endif
+    // The walker keeps its context at the frame only where it unwinds it there.
+    if (pc != m_frame.AddrPC.Offset) return FrameRegisters{};
+    return FrameRegisters{&m_context, innermost};
+  }
 
  private:
   HANDLE m_thread;
@@ -183,9 +203,20 @@ struct ParameterCollector {
   TextBuffer& list;
   LocatedParameters& places;
   uint64_t framePointer, stackPointer;
+  const FrameRegisters& registers;
   unsigned count;
   bool member;
 };
+
+// The value of a register of the frame as a number (an address).
+bool ReadAddressRegister(const FrameRegisters& registers, uint32_t cvRegister, uint64_t* value) {
+  uint8_t bytes[16];
+  size_t size = 0;
+  if (!ReadFrameRegister(registers, cvRegister, bytes, &size) || size > sizeof *value) return false;
+  *value = 0;
+  std::memcpy(value, bytes, size);
+  return true;
+}
 
 BOOL CALLBACK CollectParameter(PSYMBOL_INFO symbol, ULONG, PVOID context) {
   ParameterCollector& c = *static_cast<ParameterCollector*>(context);
@@ -198,14 +229,25 @@ BOOL CALLBACK CollectParameter(PSYMBOL_INFO symbol, ULONG, PVOID context) {
   if (c.count++ > 0) c.list.AppendChar(',');
   AppendTypeName(c.list, symbol->ModBase, symbol->TypeIndex, 0);
   const int64_t offset = static_cast<int64_t>(symbol->Address);
-  if (symbol->Flags & SYMFLAG_REGISTER)
-    c.places.AddInRegister();
-  else if ((symbol->Flags & SYMFLAG_FRAMEREL) || ((symbol->Flags & SYMFLAG_REGREL) && symbol->Register == kFrameRegister))
+  const bool relative = (symbol->Flags & SYMFLAG_REGREL) != 0;
+  uint8_t held[16];
+  size_t heldSize = 0;
+  uint64_t base = 0;
+  if (symbol->Flags & SYMFLAG_REGISTER) {
+    // Where the engine cannot place it, it gives an invalid register number: unknown.
+    if (ReadFrameRegister(c.registers, symbol->Register, held, &heldSize))
+      c.places.AddHeldValue(held, heldSize);
+    else
+      c.places.AddUnknown();
+  } else if ((symbol->Flags & SYMFLAG_FRAMEREL) || (relative && symbol->Register == kFrameRegister)) {
     c.places.AddInMemory(c.framePointer + offset);
-  else if ((symbol->Flags & SYMFLAG_REGREL) && symbol->Register == kStackRegister)
+  } else if (relative && symbol->Register == kStackRegister) {
     c.places.AddInMemory(c.stackPointer + offset);
-  else
-    c.places.AddInRegister();
+  } else if (relative && ReadAddressRegister(c.registers, symbol->Register, &base)) {
+    c.places.AddInMemory(base + offset);
+  } else {
+    c.places.AddUnknown();
+  }
   return TRUE;
 }
 
@@ -238,12 +280,70 @@ bool UnwindTableConfirmsStart(uint64_t pc, uint64_t start) {
 }
 #endif
 
+// The program's module files, mapped for their COFF symbols when a report first needs them
+// and kept until the process ends. One report at a time uses them.
+struct MappedModule {
+  uint64_t base;
+  const uint8_t* view;  // none when the file could not be mapped
+  size_t size;
+};
+MappedModule g_mappedModules[32];
+int g_mappedCount = 0;
+
+const MappedModule* MapModuleFile(uint64_t base) {
+  for (int i = 0; i < g_mappedCount; ++i)
+    if (g_mappedModules[i].base == base) return &g_mappedModules[i];
+  if (g_mappedCount == static_cast<int>(sizeof g_mappedModules / sizeof g_mappedModules[0])) return nullptr;
+  MappedModule& m = g_mappedModules[g_mappedCount++];
+  m = MappedModule{base, nullptr, 0};
+  char path[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(reinterpret_cast<HMODULE>(static_cast<uintptr_t>(base)), path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return &m;
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return &m;
+  LARGE_INTEGER size{};
+  HANDLE mapping = GetFileSizeEx(file, &size) ? CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr) : nullptr;
+  if (mapping) {
+    m.view = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    m.size = m.view ? static_cast<size_t>(size.QuadPart) : 0;
+    CloseHandle(mapping);
+  }
+  CloseHandle(file);
+  return &m;
+}
+
+constexpr int kNoLinkerName = -2;  // the module keeps no COFF symbol for the function
+constexpr int kNotMangled = -1;    // a C name, which tells nothing of the parameters
+
+// How many parameters the function starting at `address` of the module at `base` has, from
+// the mangled name the linker kept for it; or kNoLinkerName, kNotMangled.
+int DeclaredParameterCount(uint64_t base, uint64_t address) {
+  const MappedModule* module = MapModuleFile(base);
+  if (!module || !module->view || address < base || address - base > 0xFFFFFFFFu) return kNoLinkerName;
+  FixedText<kNameCapacity> name;
+  if (!CoffFunctionNameAt(module->view, module->size, static_cast<uint32_t>(address - base), name)) return kNoLinkerName;
+  const char* mangled = name.c_str();
+#ifndef _WIN64
+  // The 32-bit build puts an underscore before every name.
+  if (std::strncmp(mangled, "__Z", 3) == 0) ++mangled;
+#endif
+  if (std::strncmp(mangled, "_Z", 2) != 0) return kNotMangled;
+  int status = -1;
+  char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+  const int count = status == 0 && demangled ? DemangledParameterCount(demangled) : -1;
+  std::free(demangled);
+  return count >= 0 ? count : kNoLinkerName;
+}
+
 // The undecorated signature of a function named without decoration (as debug information
 // names it), built from the parameters the symbol engine lists for the frame. False when
-// it lists none although the function's type has some (or does not tell): "(void)" would
-// claim what is not known.
+// what it lists cannot be trusted to be all of them: the linker's mangled name declares
+// others (the engine leaves out unnamed parameters), or it lists none and neither that name
+// nor the function's type confirms that there are none. "(void)" would claim what is not
+// known.
 bool ComposeSignature(TextBuffer& out, LocatedParameters& places, const SYMBOL_INFO& symbol, uint64_t pc,
-                      uint64_t framePointer, uint64_t stackPointer) {
+                      uint64_t framePointer, uint64_t stackPointer, const FrameRegisters& registers) {
   const char* name = symbol.Name;
   HANDLE process = GetCurrentProcess();
   IMAGEHLP_STACK_FRAME frame{};
@@ -253,13 +353,17 @@ bool ComposeSignature(TextBuffer& out, LocatedParameters& places, const SYMBOL_I
   // Fails harmlessly when the context is already the frame's.
   SymSetContext(process, &frame, nullptr);
   FixedText<kNameCapacity> list;
-  ParameterCollector collector{list, places, framePointer, stackPointer, 0, false};
+  ParameterCollector collector{list, places, framePointer, stackPointer, registers, 0, false};
   SymEnumSymbols(process, 0, nullptr, CollectParameter, &collector);
-  if (collector.count == 0) {
-    DWORD declared = 0;
-    if (!SymGetTypeInfo(process, symbol.ModBase, symbol.TypeIndex, TI_GET_CHILDRENCOUNT, &declared)) return false;
+  const int declared = DeclaredParameterCount(symbol.ModBase, symbol.Address);
+  if (declared >= 0 && static_cast<unsigned>(declared) != collector.count) return false;
+  if (collector.count == 0 && declared != 0) {
+    if (declared == kNoLinkerName) return false;
+    // A C function, whose parameters all have names: its type tells.
+    DWORD children = 0;
+    if (!SymGetTypeInfo(process, symbol.ModBase, symbol.TypeIndex, TI_GET_CHILDRENCOUNT, &children)) return false;
     // A member function's type counts its `this`.
-    if (declared > (collector.member ? 1u : 0u)) return false;
+    if (children > (collector.member ? 1u : 0u)) return false;
   }
   out.Append(collector.member ? "public: __thiscall " : "__cdecl ");
   out.Append(name);
@@ -368,6 +472,7 @@ void LoadOwnModule(const void* ownAddress) {
 
 HANDLE start_symbol_engine(dbg_process_values& values, const void* ownAddress) {
   HANDLE process = GetCurrentProcess();
+  g_ownSymbolsRead = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   const UINT systemLength = GetSystemDirectoryA(g_systemDirectory, MAX_PATH - 1);
   if (systemLength == 0 || systemLength >= MAX_PATH - 1)
     g_systemDirectory[0] = '\0';
@@ -405,12 +510,20 @@ HANDLE start_symbol_engine(dbg_process_values& values, const void* ownAddress) {
     values.context_skip_count = values.caller_skip_count = -1;
     return mutex;
   }
+  // Whatever the undecoration loads or prepares on its first use happens now: at the fault
+  // the loader's search for a DLL may be held by a stopped thread.
+  char warmed[64];
+  UnDecorateSymbolName("?Warm@@YAXXZ", warmed, sizeof warmed, kSignatureFlags);
   values.context_skip_count = 1;
   values.caller_skip_count = 2;
   return mutex;
 }
 
-void stop_symbol_engine() { SymCleanup(GetCurrentProcess()); }
+void stop_symbol_engine() {
+  SymCleanup(GetCurrentProcess());
+  if (g_ownSymbolsRead) CloseHandle(g_ownSymbolsRead);
+  g_ownSymbolsRead = nullptr;
+}
 
 namespace {
 
@@ -427,13 +540,25 @@ bool InSystemDirectory(const char* path) {
 
 struct ModuleList {
   static constexpr int kMax = 256;
-  DWORD64 bases[kMax];
+  struct Module {
+    char path[MAX_PATH];
+    DWORD64 base;
+    ULONG size;
+  } modules[kMax];
   int count;
 };
 
-BOOL CALLBACK ListModule(PCSTR, DWORD64 base, PVOID context) {
+// Wine names a module by its base name only, and lists its Unix libraries too: the path
+// comes from the loader (whose lock the report holds), which knows the Windows modules only.
+BOOL CALLBACK ListModule(PCSTR, DWORD64 base, ULONG size, PVOID context) {
   ModuleList& list = *static_cast<ModuleList*>(context);
-  if (list.count < ModuleList::kMax) list.bases[list.count++] = base;
+  if (list.count == ModuleList::kMax) return FALSE;
+  ModuleList::Module& m = list.modules[list.count];
+  const DWORD n = GetModuleFileNameA(reinterpret_cast<HMODULE>(static_cast<uintptr_t>(base)), m.path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return TRUE;
+  m.base = base;
+  m.size = size;
+  ++list.count;
   return TRUE;
 }
 
@@ -441,25 +566,43 @@ BOOL CALLBACK ListModule(PCSTR, DWORD64 base, PVOID context) {
 
 void refresh_symbol_modules() {
   HANDLE process = GetCurrentProcess();
-  SymRefreshModuleList(process);
+  // The modules loaded since start-up (the filters, the platform's media DLLs) are added one
+  // by one: Wine's SymRefreshModuleList renews only its list of Unix libraries.
+  static ModuleList list;
+  list.count = 0;
+  EnumerateLoadedModules64(process, ListModule, &list);
   // The system's modules get their exported names only: reading their debug information
   // (which Wine's DLLs carry) can take longer than the report may, and their functions'
   // parameters are not the program's to show. The program's own modules keep theirs.
-  static ModuleList list;
-  list.count = 0;
-  SymEnumerateModules64(process, ListModule, &list);
   const DWORD options = SymGetOptions();
-  SymSetOptions((options | SYMOPT_PUBLICS_ONLY) & ~SYMOPT_DEFERRED_LOADS);
   for (int i = 0; i < list.count; ++i) {
+    const ModuleList::Module& m = list.modules[i];
+    if (!InSystemDirectory(m.path)) {
+      if (SymGetModuleBase64(process, m.base) != m.base)
+        SymLoadModuleEx(process, nullptr, m.path, nullptr, m.base, m.size, nullptr, 0);
+      continue;
+    }
     IMAGEHLP_MODULE64 module{};
     module.SizeOfStruct = sizeof module;
-    if (!SymGetModuleInfo64(process, list.bases[i], &module) || module.SymType != SymDeferred ||
-        !InSystemDirectory(module.ImageName))
-      continue;
-    SymUnloadModule64(process, list.bases[i]);
-    SymLoadModuleEx(process, nullptr, module.ImageName, module.ModuleName, list.bases[i], module.ImageSize, nullptr, 0);
+    const bool known = SymGetModuleInfo64(process, m.base, &module) && module.BaseOfImage == m.base;
+    if (known && module.SymType != SymDeferred) continue;
+    if (known) SymUnloadModule64(process, m.base);
+    SymSetOptions((options | SYMOPT_PUBLICS_ONLY) & ~SYMOPT_DEFERRED_LOADS);
+    SymLoadModuleEx(process, nullptr, m.path, nullptr, m.base, m.size, nullptr, 0);
+    SymSetOptions(options);
   }
-  SymSetOptions(options);
+}
+
+void load_own_symbols(const void* ownAddress) {
+  const uint64_t address = reinterpret_cast<uintptr_t>(ownAddress);
+  SymbolRecord record;
+  DWORD64 displacement = 0;
+  SymFromAddr(GetCurrentProcess(), address, &displacement, record.info());
+  IMAGEHLP_LINE64 line{};
+  line.SizeOfStruct = sizeof line;
+  DWORD lineDisplacement = 0;
+  SymGetLineFromAddr64(GetCurrentProcess(), address, &lineDisplacement, &line);
+  if (g_ownSymbolsRead) SetEvent(g_ownSymbolsRead);
 }
 
 void source_location(TextBuffer& out, uint64_t address) {
@@ -476,7 +619,7 @@ void source_location(TextBuffer& out, uint64_t address) {
 }
 
 void describe_frame(TextBuffer& out, uint64_t pc, uint64_t lookup, uint64_t framePointer, uint64_t stackPointer,
-                    uint32_t options) {
+                    const FrameRegisters& registers, uint32_t options) {
   ProcessMemory memory;
   const FrameMemory frame{memory, kSlotSize, framePointer + kFirstSlotOffset};
   SymbolRecord record;
@@ -502,7 +645,8 @@ void describe_frame(TextBuffer& out, uint64_t pc, uint64_t lookup, uint64_t fram
       StackSlots slots(frame.firstSlot, kSlotSize);
       FormatSignature(out, undecorated.c_str(), options, frame, slots);
     } else if (LocatedParameters places;
-               HasFunctionType(*symbol) && ComposeSignature(undecorated, places, *symbol, lookup, framePointer, stackPointer)) {
+               HasFunctionType(*symbol) &&
+               ComposeSignature(undecorated, places, *symbol, lookup, framePointer, stackPointer, registers)) {
       FormatSignature(out, undecorated.c_str(), options, frame, places);
     } else {
 #ifdef _WIN64
@@ -544,7 +688,7 @@ void write_stack(HANDLE thread, const CONTEXT& context, int skip) {
     FixedText<kNameCapacity + 256> description;
     const uint64_t lookup = i > 0 ? f.AddrPC.Offset - 1 : f.AddrPC.Offset;
     describe_frame(description, f.AddrPC.Offset, lookup, f.AddrFrame.Offset, f.AddrStack.Offset,
-                   printWord | DBG_OPT_FUNC_NAME);
+                   walker.Registers(i == 0), printWord | DBG_OPT_FUNC_NAME);
     if (!outside) {
       if (std::strstr(description.c_str(), "__dbg_util::")) continue;
       outside = true;
@@ -581,6 +725,7 @@ void write_stack(HANDLE thread, const CONTEXT& context, int skip) {
 }
 
 void describe_caller(TextBuffer& out, uint32_t options, int extraSkip) {
+  if (g_ownSymbolsRead) WaitForSingleObject(g_ownSymbolsRead, INFINITE);
   dbg_context* self = first_context();
   CONTEXT context{};
   context.ContextFlags = CONTEXT_FULL;
@@ -597,7 +742,8 @@ void describe_caller(TextBuffer& out, uint32_t options, int extraSkip) {
     if (!walked || EndOfStack(f)) break;
     description.Clear();
     // Every frame here, the first too, was left by a call.
-    describe_frame(description, f.AddrPC.Offset, f.AddrPC.Offset - 1, f.AddrFrame.Offset, f.AddrStack.Offset, options);
+    describe_frame(description, f.AddrPC.Offset, f.AddrPC.Offset - 1, f.AddrFrame.Offset, f.AddrStack.Offset,
+                   walker.Registers(i == 0), options);
     if (!std::strstr(description.c_str(), "__dbg_util::")) break;
   }
   out.Append(description.c_str());

@@ -5,13 +5,16 @@
 #   large   WAV recordings killed just below and just above 4 GiB (RF64), fed as fast as they go
 #   cycles  500 Start/Stop cycles of the main window and 100 open/close cycles of the player
 #   long    a one-hour recording of the counter signal, every sample checked
-# Names choose the parts (all four without); SONDREL_KILL_RUNS, SONDREL_START_STOP_CYCLES,
-# SONDREL_PLAYER_CYCLES and SONDREL_LONG_RECORDING_SECONDS change their sizes.
+#   crashes crashes while other threads keep the heap's or the loader's lock busy, 50 times
+#           each in the test program and in the test build of Sondrel
+# Names choose the parts (all five without); SONDREL_KILL_RUNS, SONDREL_START_STOP_CYCLES,
+# SONDREL_PLAYER_CYCLES, SONDREL_LONG_RECORDING_SECONDS and SONDREL_CRASH_RUNS change their
+# sizes.
 # Everything printed is kept in build/test-results/soak-<time>/soak.log.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 parts=("$@")
-[ ${#parts[@]} -gt 0 ] || parts=(kills large cycles long)
+[ ${#parts[@]} -gt 0 ] || parts=(kills large cycles long crashes)
 
 bash "$root/scripts/setup.sh" || exit 1
 bash "$root/scripts/build.sh" x86_64 || { echo "soak: build failed" >&2; exit 1; }
@@ -41,7 +44,8 @@ run_parts() {
         SONDREL_START_STOP_CYCLES=${SONDREL_START_STOP_CYCLES:-500} soak ui_tests 'MainDialogTest.StartStopCyclesLeaveNothingBehind'
         SONDREL_PLAYER_CYCLES=${SONDREL_PLAYER_CYCLES:-100} soak ui_tests 'PlayerCycles.*' ;;
       long) SONDREL_LONG_RECORDING_SECONDS=${SONDREL_LONG_RECORDING_SECONDS:-3600} soak program_recording_tests 'LongRecording.*' ;;
-      *) echo "soak: unknown part '$part' (kills, large, cycles, long)" >&2; status=2 ;;
+      crashes) SONDREL_CRASH_RUNS=${SONDREL_CRASH_RUNS:-50} soak diag_report_tests 'CrashReport.CrashesWhileAnotherThreadHoldsALock*' ;;
+      *) echo "soak: unknown part '$part' (kills, large, cycles, long, crashes)" >&2; status=2 ;;
     esac
   done
   return $status

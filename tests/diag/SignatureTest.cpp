@@ -267,7 +267,7 @@ TEST(Signature, LocatedParametersKeepTheirPlaces) {
   FrameMemory frame{memory, 8, 0x7000};
   LocatedParameters places;
   places.AddInMemory(0x7000);
-  places.AddInRegister();
+  places.AddUnknown();
   places.AddInMemory(0x7008);
   places.AddInMemory(0x7100);
   places.AddInMemory(0x7200);
@@ -276,6 +276,30 @@ TEST(Signature, LocatedParametersKeepTheirPlaces) {
   EXPECT_STREQ(out.c_str(),
                "CFoo::Bar(int=5,int=??,char*=\"abc\",Big={0x0000000000000001,0x0000000000000002,0x0000000000000003,...},"
                "void*=0x0000000123456789)");
+}
+
+TEST(Signature, ValuesHeldInRegistersAreFormattedByTheirTypes) {
+  // What a register held in the frame: the value itself, or the address of what it points
+  // to (read from memory).
+  FakeMemory memory;
+  memory.PutText(0x2000, "abc");
+  memory.Put(0x3000, 42, 4);
+  FrameMemory frame{memory, 8, 0x7000};
+  LocatedParameters places;
+  const int32_t count = -7;
+  const double ratio = 0.25;
+  const float level = 1.5f;
+  const uint64_t text = 0x2000, number = 0x3000, nowhere = 0;
+  places.AddHeldValue(&count, sizeof count);
+  places.AddHeldValue(&ratio, sizeof ratio);
+  places.AddHeldValue(&level, sizeof level);
+  places.AddHeldValue(&text, sizeof text);
+  places.AddHeldValue(&number, sizeof number);
+  places.AddHeldValue(&nowhere, sizeof nowhere);
+  places.AddUnknown();
+  FixedText<1024> out;
+  FormatSignature(out, "__cdecl F(int,double,float,char const *,int &,char *,int)", kStackWord, frame, places);
+  EXPECT_STREQ(out.c_str(), "F(int=-7,double=0.25,float=1.5,char const*=\"abc\",int&=42,char*=NULL,int=?" "?)");
 }
 
 TEST(BasicTypeName, SpellsTheEnginesBasicTypes) {

@@ -1,6 +1,7 @@
 // The crash report's frame descriptions on arbitrary signatures, option words and stack
-// memory, and its line prefixes on arbitrary messages. Every text fits its buffer and ends
-// where its length says.
+// memory, its line prefixes on arbitrary messages, its floating-point values on arbitrary
+// bits and its linker-name lookups on arbitrary module files. Every text fits its buffer and
+// ends where its length says.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "diag/CoffSymbols.h"
+#include "diag/FloatText.h"
 #include "diag/LineFormat.h"
 #include "diag/Signature.h"
 
@@ -22,7 +25,7 @@ constexpr uint64_t kBase = 0x1000;
 
 class InputMemory final : public MemoryReader {
  public:
-  explicit InputMemory(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+  explicit InputMemory(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
   bool Read(uint64_t address, void* out, size_t size) const override {
     if (address < kBase || address - kBase > m_bytes.size() || size > m_bytes.size() - (address - kBase)) return false;
     std::memcpy(out, m_bytes.data() + (address - kBase), size);
@@ -46,11 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t options = input.ConsumeIntegral<uint32_t>();
   const unsigned slotSize = input.ConsumeBool() ? 8 : 4;
   const uint32_t located = input.ConsumeIntegral<uint32_t>();  // bit i: parameter i in memory
+  const uint32_t held = input.ConsumeIntegral<uint32_t>();     // else bit i: in a known register
   const uint64_t counter = input.ConsumeIntegral<uint64_t>();
   const uint64_t frequency = input.ConsumeIntegral<uint64_t>();
+  const uint64_t numberBits = input.ConsumeIntegral<uint64_t>();
   const std::string signature = input.ConsumeRandomLengthString(4096);
   const std::string message = input.ConsumeRandomLengthString(2048);
-  const InputMemory memory(input.ConsumeRemainingBytes<uint8_t>());
+  const std::vector<uint8_t> bytes = input.ConsumeRemainingBytes<uint8_t>();
+  const InputMemory memory(bytes);
   const FrameMemory frame{memory, slotSize, kBase};
 
   FixedText<4096> out;
@@ -63,8 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (unsigned i = 0; i < 32; ++i) {
     if (located & (1u << i)) {
       places.AddInMemory(kBase + i * slotSize);
+    } else if (held & (1u << i)) {
+      // The register holds what the input has there (a value, or an address to read).
+      uint8_t bytes[16] = {};
+      memory.Read(kBase + i * 16, bytes, sizeof bytes);
+      places.AddHeldValue(bytes, sizeof bytes);
     } else {
-      places.AddInRegister();
+      places.AddUnknown();
     }
   }
   FormatSignature(out, signature.c_str(), options, frame, places);
@@ -87,6 +98,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   parts.threadCpu = CpuTimeFrom100ns(frequency);
   ComposePrefixedLine(line, options, parts, message.c_str());
   CheckText(line, "a prefixed line");
+
+  // The same bytes as a module file whose COFF symbols are looked up, and the text as a
+  // demangled signature whose parameters are counted.
+  FixedText<512> linkerName;
+  CoffFunctionNameAt(bytes.data(), bytes.size(), static_cast<uint32_t>(counter), linkerName);
+  CheckText(linkerName, "a linker name");
+  if (DemangledParameterCount(signature.c_str()) < -1) std::abort();
+
+  // Floating-point values come out as the runtime's "%g" would give them.
+  double number;
+  std::memcpy(&number, &numberBits, sizeof number);
+  FixedText<64> general;
+  AppendGeneralFloat(general, number);
+  char printed[64];
+  std::snprintf(printed, sizeof printed, "%g", number);
+  if (std::strcmp(general.c_str(), printed) != 0) {
+    std::fprintf(stderr, "crash report: %a formatted as \"%s\", \"%%g\" gives \"%s\"\n", number, general.c_str(), printed);
+    std::abort();
+  }
 
   char path[260];
   std::snprintf(path, sizeof path, "%s", message.c_str());
