@@ -199,7 +199,9 @@ TEST_P(FailingOutputFolder, IsToldKeepsTheFileAndRecordsOnceItIsBack) {
   const bool paused = c.moment == FaultMoment::Paused;
   ASSERT_TRUE(program->Click(IDC_RECORD)) << program->BoxText();
   ASSERT_TRUE(environment.capture.WaitForFrames(kTestDevice, kFormat.sampleRate * 3 / 2, 20000));
-  if (paused) ASSERT_TRUE(program->Click(IDC_PAUSE));
+  if (paused) {
+    ASSERT_TRUE(program->Click(IDC_PAUSE));
+  }
   const double beforeFault = DeliveredSeconds();
   folder->Set(c.fault);
   if (c.moment == FaultMoment::WithDevice) environment.capture.ReportDeviceLost(kTestDevice);
