@@ -6,7 +6,7 @@ set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${SONDREL_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 include(GoogleTest)
 
-# sondrel_add_gtest(<target> SOURCES ... LIBS ... [NO_AUDIO] [EXCLUSIVE] [LIVE] [TIMEOUT s])
+# sondrel_add_gtest(<target> SOURCES ... LIBS ... [NO_AUDIO] [EXCLUSIVE] [LIVE] [BUSY] [TIMEOUT s])
 # Builds a GoogleTest program and registers each of its cases with ctest. Under Wine every
 # case is one Wine process; the test script keeps one wineserver running so that is cheap.
 # NO_AUDIO runs the cases where Wine sees no audio device at all. EXCLUSIVE marks cases that
@@ -14,9 +14,10 @@ include(GoogleTest)
 # devices installed in the shared Wine prefix: they never run alongside each other.
 # LIVE cases capture from the sound server as Wine lists it: each runs in the run's
 # live-capture prefix (no virtual capture device there) with a PulseAudio daemon of its own
-# (scripts/wine-live.sh), one at a time.
+# (scripts/wine-live.sh), one at a time. BUSY cases keep every core busy for seconds (many
+# programs crashing at once): they never run beside the LIVE cases, which capture in real time.
 function(sondrel_add_gtest target)
-  cmake_parse_arguments(arg "NO_AUDIO;EXCLUSIVE;LIVE" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(arg "NO_AUDIO;EXCLUSIVE;LIVE;BUSY" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${target} ${arg_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
   target_link_libraries(${target} PRIVATE ${arg_LIBS} GTest::gmock GTest::gtest)
   if(NOT arg_TIMEOUT)
@@ -32,6 +33,8 @@ function(sondrel_add_gtest target)
   endif()
   if(arg_LIVE)
     set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-live.sh)
+  endif()
+  if(arg_LIVE OR arg_BUSY)
     list(APPEND properties RESOURCE_LOCK live_capture)
   endif()
   gtest_discover_tests(${target}

@@ -315,6 +315,16 @@ INSTANTIATE_TEST_SUITE_P(Formats, LiveRecordingSessionEnd,
                                            SessionEndCase{"Mp3Paused", "0", ".mp3", true}),
                          [](const ::testing::TestParamInfo<SessionEndCase>& info) { return info.param.name; });
 
+// Waits until the file at `path` holds more than `bytes`, or `timeoutMs` has passed.
+void WaitForFileBytes(const std::string& path, uintmax_t bytes, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  std::error_code error;
+  while (std::filesystem::file_size(path, error) <= bytes || error) {
+    if (::GetTickCount() - start > timeoutMs) return;
+    Sleep(20);
+  }
+}
+
 // Values a hand-edited settings file may hold and no dialog would write. "<dir>" stands
 // for the test's folder.
 struct HostileCase {
@@ -342,6 +352,9 @@ TEST_P(HostileSettings, NeitherCrashNorHangTheProgram) {
   std::vector<std::string> boxes = program->ClickAnswering(IDC_RECORD);
   const bool started = program->Text(IDC_RECORD) == "Stop";
   if (started) {
+    // Timed from when sound reaches the file: how soon that is after Start depends on how
+    // busy the machine is.
+    if (*c.recorded) WaitForFileBytes(dir.File(c.recorded), 4096, 10000);
     Sleep(kCaptureStartMs + 500);
     const std::vector<std::string> more = program->ClickAnswering(IDC_RECORD);
     boxes.insert(boxes.end(), more.begin(), more.end());
