@@ -41,9 +41,6 @@ bool OwnedBy(size_t pebOffset, DWORD thread) {
   return lock && static_cast<DWORD>(reinterpret_cast<uintptr_t>(lock->OwningThread)) == thread;
 }
 
-
-
-
 }  // namespace
 
 void ProcessLocks::Take(DWORD failingThread) {

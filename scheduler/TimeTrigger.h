@@ -22,7 +22,7 @@
 #include <cstdint>
 
 #include "filters/kit/Lock.h"
-#include "scheduler/OwnedHandle.h"
+#include "framework/OwnedHandle.h"
 #include "scheduler/RepeatRule.h"
 
 class CTimeTrigger {

@@ -24,7 +24,7 @@
 #include "filters/kit/BytePosition.h"
 #include "filters/wavdest/WaveHeader.h"
 #include "filters/wavdest/WrittenFileCheck.h"
-#include "scheduler/OwnedHandle.h"
+#include "framework/OwnedHandle.h"
 
 extern const wchar_t kWaveDestName[];
 extern const REGFILTER2 kWaveDestRegistration;
