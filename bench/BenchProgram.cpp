@@ -1,0 +1,105 @@
+#include "bench/BenchProgram.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+#include "res/resource.h"
+#include "support/LinuxCommand.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+long long FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// A "Name:   123 kB" field of /proc/<pid>/status, in MB.
+double StatusMb(const std::string& status, const char* field) {
+  const size_t at = status.find(field);
+  return at == std::string::npos ? 0 : std::atof(status.c_str() + at + std::strlen(field)) / 1024;
+}
+
+}  // namespace
+
+CBenchProgram::CBenchProgram(const std::string& folder, const ProgramSettings& settings)
+    : m_program(folder, settings) {
+  // Wine shows a process's Windows command line to Linux: the program's path is unique.
+  const std::string path = folder + "\\Sondrel.exe";
+  const LinuxCommandResult found = RunLinuxCommand(
+      "for p in /proc/[0-9]*; do tr '\\0' ' ' <$p/cmdline 2>/dev/null | grep -qF -- " + ShellQuote(path) +
+      " && echo ${p#/proc/}; done");
+  m_unixPid = std::atoi(found.output.c_str());
+}
+
+double CBenchProgram::CpuSeconds() const {
+  static const double ticksPerSecond = std::atof(RunLinuxCommand("getconf CLK_TCK").output.c_str());
+  const std::string stat = ReadWholeFile("Z:\\proc\\" + std::to_string(m_unixPid) + "\\stat");
+  // After the name: state (field 3) ... utime (14), stime (15).
+  const char* at = stat.c_str() + std::min(stat.size(), stat.rfind(')') + 2);
+  for (int field = 3; field < 14 && at; ++field) {
+    at = std::strchr(at, ' ');
+    if (at) ++at;
+  }
+  if (!at || ticksPerSecond <= 0) return 0;
+  char* end = nullptr;
+  const double user = std::strtod(at, &end);
+  return (user + std::strtod(end, nullptr)) / ticksPerSecond;
+}
+
+CBenchProgram::Memory CBenchProgram::MemoryNow() const {
+  const std::string status = ReadWholeFile("Z:\\proc\\" + std::to_string(m_unixPid) + "\\status");
+  return {StatusMb(status, "VmRSS:"), StatusMb(status, "RssAnon:")};
+}
+
+double CBenchProgram::Record(double seconds, Memory& peak) {
+  const double before = CpuSeconds();
+  const Clock::time_point start = Clock::now();
+  if (!m_program.Click(IDC_RECORD)) return -1;
+  while (MillisecondsSince(start) < seconds * 1000) {
+    ::Sleep(DWORD(std::min(1000.0, seconds * 1000 - MillisecondsSince(start))));
+    const Memory now = MemoryNow();
+    peak.residentMb = std::max(peak.residentMb, now.residentMb);
+    peak.privateMb = std::max(peak.privateMb, now.privateMb);
+  }
+  const double cpu = CpuSeconds() - before;
+  const double wall = MillisecondsSince(start) / 1000;
+  m_program.Click(IDC_RECORD);
+  return 100 * cpu / wall;
+}
+
+CBenchProgram::Latency CBenchProgram::MeasureStartStop(const std::string& file, long long noAudioBytes) {
+  Latency latency;
+  const Clock::time_point pressed = Clock::now();
+  if (!m_program.Click(IDC_RECORD)) return latency;
+  while (MillisecondsSince(pressed) < 5000) {
+    if (FileSize(file) > noAudioBytes) {
+      latency.toFirstAudio = MillisecondsSince(pressed);
+      break;
+    }
+    ::Sleep(1);
+  }
+  ::Sleep(700);
+  const Clock::time_point stop = Clock::now();
+  if (m_program.Click(IDC_RECORD)) latency.toCompleteFile = MillisecondsSince(stop);
+  return latency;
+}
+
+ProgramSettings BenchProgramSettings(const std::string& folder, const char* device, const char* line, bool mp3) {
+  return {{"AudioDevice", device},      {"AudioInput", line},           {"AudioVolume", "100"},
+          {"FileFormat", mp3 ? "0" : "1"}, {"Mp3BitRateType", "0"},       {"Mp3ConstBitRate", "128"},
+          {"Mp3EncQuality", "5"},        {"BytesPerSample", "2"},        {"Channels", "2"},
+          {"SamplesPerSecond", "44100"}, {"FileTemplate", folder},       {"AddSeqNum", "1"},
+          {"FileCount", "1"},            {"OverwritePrompt", "0"}};
+}
