@@ -121,9 +121,13 @@ int main(int argc, char** argv) {
       const double idleCpu = program.CpuSeconds();
       ::Sleep(DWORD(std::min(seconds, 10.0) * 1000));
       const double idlePercent = 100 * (program.CpuSeconds() - idleCpu) / std::min(seconds, 10.0);
-      CFigure cpu;
+      CFigure cpu, server;
       CBenchProgram::Memory peak;
-      for (int run = 0; run < repeats; ++run) cpu.Add(program.Record(seconds, peak));
+      for (int run = 0; run < repeats; ++run) {
+        const double serverBefore = WineserverCpuSeconds();
+        cpu.Add(program.Record(seconds, peak));
+        server.Add(100 * (WineserverCpuSeconds() - serverBefore) / seconds);
+      }
       CFigure first, complete;
       for (int i = 0; i < 5; ++i) {
         const std::string file = folder.File(Format("%04d", repeats + 1 + i) + extension);
@@ -133,7 +137,7 @@ int main(int argc, char** argv) {
       }
       std::printf("Sondrel.exe recording %s (CPU of the whole process, every thread, %% of one core):\n", kind.name);
       std::printf("  %-62s %.3f %%\n", "idle, its window open", idlePercent);
-      std::printf("  %-62s %s %%\n", "recording", cpu.Text(3).c_str());
+      std::printf("  %-62s %s %%; wineserver %s %%\n", "recording", cpu.Text(3).c_str(), server.Text(3).c_str());
       std::printf("  %-62s %.1f MB resident, %.1f MB of it private\n", "memory idle", idleMemory.residentMb,
                   idleMemory.privateMb);
       std::printf("  %-62s %.1f MB resident, %.1f MB of it private\n", "memory recording, highest", peak.residentMb,
@@ -143,7 +147,8 @@ int main(int argc, char** argv) {
 
       const double whole = cpu.Median();
       const double own = whole - device.process.Median();
-      std::string anchor = Format("whole process %.3f %%, the device alone %.3f %%", whole, device.process.Median());
+      std::string anchor = Format("whole process %.3f %%, the device alone %.3f %%, wineserver %.3f %%", whole,
+                                  device.process.Median(), server.Median());
       if (kind.mp3) anchor += Format(", the encoder class alone in real time %.3f %%", encoderClass.process.Median());
       PrintTarget(Format("real-time %s recording from the virtual device, the program's part", kind.name),
                   Format("%.3f %% of one core", own), anchor, Format("under %.1f %%", kind.aim), own < kind.aim);
