@@ -67,6 +67,8 @@ class CFigure {
   double Median() const;
   double Lowest() const;
   double Highest() const;
+  // The value added last (0 when empty).
+  double Newest() const { return m_values.empty() ? 0 : m_values.back(); }
   // "median (lowest-highest)" with that printf precision.
   std::string Text(int decimals) const;
 

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
+#include "filters/wavdest/WaveHeader.h"
 #include "res/resource.h"
 #include "support/LinuxCommand.h"
 #include "support/TempDir.h"
@@ -33,14 +35,25 @@ double StatusMb(const std::string& status, const char* field) {
 
 }  // namespace
 
+const BenchFormat kBenchFormats[2] = {{"WAV", false, static_cast<long long>(kWaveHeaderSize), 0.3},
+                                      {"MP3", true, 1045, 1.0}};
+
 CBenchProgram::CBenchProgram(const std::string& folder, const ProgramSettings& settings)
     : m_program(folder, settings) {
   // Wine shows a process's Windows command line to Linux: the program's path is unique.
   const std::string path = folder + "\\Sondrel.exe";
-  const LinuxCommandResult found = RunLinuxCommand(
-      "for p in /proc/[0-9]*; do tr '\\0' ' ' <$p/cmdline 2>/dev/null | grep -qF -- " + ShellQuote(path) +
-      " && echo ${p#/proc/}; done");
-  m_unixPid = std::atoi(found.output.c_str());
+  for (int attempt = 0; attempt < 5 && m_unixPid <= 0 && m_program.Window(); ++attempt) {
+    if (attempt > 0) ::Sleep(500);
+    const LinuxCommandResult found = RunLinuxCommand(
+        "for p in /proc/[0-9]*; do tr '\\0' ' ' <$p/cmdline 2>/dev/null | grep -qF -- " + ShellQuote(path) +
+        " && echo ${p#/proc/}; done");
+    m_unixPid = std::atoi(found.output.c_str());
+  }
+}
+
+std::string CBenchProgram::Problem() const {
+  if (!m_program.Window()) return "its window did not appear; a box says \"" + m_program.BoxText() + "\"";
+  return m_unixPid > 0 ? "" : "its Linux process was not found";
 }
 
 double CBenchProgram::CpuSeconds() const {
@@ -102,4 +115,23 @@ ProgramSettings BenchProgramSettings(const std::string& folder, const char* devi
           {"Mp3EncQuality", "5"},        {"BytesPerSample", "2"},        {"Channels", "2"},
           {"SamplesPerSecond", "44100"}, {"FileTemplate", folder},       {"AddSeqNum", "1"},
           {"FileCount", "1"},            {"OverwritePrompt", "0"}};
+}
+
+bool CBenchPrograms::Start(const char* device, const char* line) {
+  for (int k = 0; k < 2; ++k) {
+    const std::string& folder = m_folders[k].path();
+    m_programs[k] =
+        std::make_unique<CBenchProgram>(folder, BenchProgramSettings(folder, device, line, kBenchFormats[k].mp3));
+    if (!m_programs[k]->Started()) {
+      std::printf("Sondrel.exe did not start: %s\n", m_programs[k]->Problem().c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string CBenchPrograms::File(int format, int number) const {
+  char name[16];
+  std::snprintf(name, sizeof name, "%04d", number);
+  return m_folders[format].File(name + std::string(kBenchFormats[format].mp3 ? ".mp3" : ".wav"));
 }

@@ -3,9 +3,11 @@
 // writes, driven through its main window, and measured from outside through Linux's view
 // of the Wine process (/proc): the CPU of every thread, Wine's own included, and its memory.
 // Measuring from outside costs the program nothing.
+#include <memory>
 #include <string>
 
 #include "support/RunningProgram.h"
+#include "support/TempDir.h"
 
 class CBenchProgram {
  public:
@@ -13,6 +15,8 @@ class CBenchProgram {
 
   // The window is there and the Linux process was found.
   bool Started() const { return m_program.Window() != nullptr && m_unixPid > 0; }
+  // Why it did not start, for the benchmark's output.
+  std::string Problem() const;
   RunningProgram& Program() { return m_program; }
 
   // CPU seconds of the process, every thread, so far.
@@ -42,10 +46,34 @@ class CBenchProgram {
   int m_unixPid = 0;
 };
 
-// Bytes an MP3 file holds before its first audio: its first, empty frame (417 or 418 bytes
-// at 128 kbit/s and 44100 Hz, at most 1045 at any bit rate).
-constexpr long long kMp3BytesBeforeAudio = 1045;
+// The two formats the benchmarks record: the bytes a file holds before its first audio (a WAV
+// file's header; an MP3 file's first, empty frame, 417 or 418 bytes at 128 kbit/s and 44100 Hz,
+// at most 1045 at any bit rate), and the aim for the CPU of a real-time recording, in % of
+// one core.
+struct BenchFormat {
+  const char* name;
+  bool mp3;
+  long long noAudioBytes;
+  double cpuAim;
+};
+extern const BenchFormat kBenchFormats[2];
 
 // Settings that have the program record 44100 Hz 16-bit stereo at full level from `device`
 // and `line` into `folder` as 0001.wav or 0001.mp3 and on, MP3 at 128 kbit/s, quality 5.
 ProgramSettings BenchProgramSettings(const std::string& folder, const char* device, const char* line, bool mp3);
+
+// The program once for each of kBenchFormats, each in a folder of its own with settings for
+// that format, all started at once and left idle until a benchmark drives them.
+class CBenchPrograms {
+ public:
+  // False, with the reason printed, when one did not start.
+  bool Start(const char* device, const char* line);
+  CBenchProgram& operator[](int format) { return *m_programs[format]; }
+  // The file of the program's recording number `number` (1 for its first).
+  std::string File(int format, int number) const;
+
+ private:
+  TempDir m_folders[2];
+  std::unique_ptr<CBenchProgram> m_programs[2];
+};
+

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "app/BundledFilters.h"
@@ -25,7 +26,6 @@
 #include "bench/BenchSettings.h"
 #include "filters/kit/ComPtr.h"
 #include "filters/kit/MediaType.h"
-#include "filters/wavdest/WaveHeader.h"
 #include "filters/wavein/WaveInDevice.h"
 #include "support/LiveAudio.h"
 #include "support/TempDir.h"
@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
     CBundledFilters filters(BundledFiltersPath(), BundledFilterClasses());
     TempDir dir;
     LoadBenchSettings(dir);
-    const double toneSeconds = (seconds * 2 + 20) * repeats + 120;
+    const double aloneSeconds = std::min(seconds, 20.0);
+    const double toneSeconds = (seconds + aloneSeconds) * 2 * repeats + 120;
     if (!PlayTone(dir.path(), 1000, toneSeconds, 0.5, false)) std::printf("(no tone: paplay failed)\n");
     std::printf("live from \"%s\" through Sondrel's waveIn capture source, 44100 Hz 16-bit stereo, MP3 at "
                 "128 kbit/s; load %s\n",
@@ -155,30 +156,17 @@ int main(int argc, char** argv) {
     }
     std::printf("Start to the first audio in the file, Stop to the complete file (ms, 5 recordings each):\n");
     std::printf("  %-48s %s ms\n", "waveIn alone: open to its first 100 ms buffer", waveInFirst.Text(1).c_str());
-    struct Kind {
-      const char* name;
-      bool mp3;
-      long long noAudioBytes;
-      double aim;
-    };
-    const Kind kinds[] = {{"WAV", false, static_cast<long long>(kWaveHeaderSize), 0.3},
-                          {"MP3", true, kMp3BytesBeforeAudio, 1.0}};
-    // The program, once for each format: Start and Stop five times, then the recordings whose
-    // CPU counts, each after Wine's capture alone in this process (the first time round).
-    const double aloneSeconds = std::min(seconds, 20.0);
-    CFigure first[2], complete[2], recording[2];
-    CpuShare waveIn, coreAudio;
+    const BenchFormat* kinds = kBenchFormats;
+    // Both programs start first and wait, idle. Start and Stop five times with each; then
+    // each run measures, one after the other under much the same load, Wine's capture alone in
+    // this process and a recording of each program.
+    CBenchPrograms programs;
+    if (!programs.Start(kMonitorDevice, kCaptureLine)) return 1;
+    CFigure first[2], complete[2];
     for (int k = 0; k < 2; ++k) {
-      TempDir folder;
-      CBenchProgram program(folder.path(),
-                            BenchProgramSettings(folder.path(), kMonitorDevice, kCaptureLine, kinds[k].mp3));
-      if (!program.Started()) {
-        std::printf("the program did not start: %s\n", program.Program().BoxText().c_str());
-        continue;
-      }
       for (int i = 0; i < 5; ++i) {
-        const std::string file = folder.File(Format("%04d", i + 1) + (kinds[k].mp3 ? ".mp3" : ".wav"));
-        const CBenchProgram::Latency l = program.MeasureStartStop(file, kinds[k].noAudioBytes);
+        const std::string file = programs.File(k, i + 1);
+        const CBenchProgram::Latency l = programs[k].MeasureStartStop(file, kinds[k].noAudioBytes);
         first[k].Add(l.toFirstAudio);
         complete[k].Add(l.toCompleteFile);
       }
@@ -186,38 +174,45 @@ int main(int argc, char** argv) {
                   first[k].Text(1).c_str());
       std::printf("  %-48s %s ms\n", Format("%s: Stop to the complete file", kinds[k].name).c_str(),
                   complete[k].Text(1).c_str());
-      CBenchProgram::Memory peak;
-      for (int run = 0; run < repeats; ++run) {
-        if (k == 0) {
-          CWaveInAlone waveInAlone;
-          if (!MeasureCpuShare(waveIn, aloneSeconds, [&] { return waveInAlone.Start(); })) {
-            std::printf("(waveIn did not start)\n");
-          }
-          CCoreAudioAlone coreAudioAlone;
-          if (!MeasureCpuShare(coreAudio, aloneSeconds, [&] { return coreAudioAlone.Start(); })) {
-            std::printf("(core audio capture did not start)\n");
-          }
+    }
+
+    CpuShare waveIn, coreAudio;
+    CFigure recording[2], own[2];
+    CBenchProgram::Memory peak;
+    for (int run = 0; run < repeats; ++run) {
+      {
+        CWaveInAlone waveInAlone;
+        if (!MeasureCpuShare(waveIn, aloneSeconds, [&] { return waveInAlone.Start(); })) {
+          std::printf("waveIn did not start\n");
+          return 1;
         }
-        recording[k].Add(program.Record(seconds, peak));
+      }
+      {
+        CCoreAudioAlone coreAudioAlone;
+        if (!MeasureCpuShare(coreAudio, aloneSeconds, [&] { return coreAudioAlone.Start(); })) {
+          std::printf("(core audio capture did not start)\n");
+        }
+      }
+      for (int k = 0; k < 2; ++k) {
+        recording[k].Add(programs[k].Record(seconds, peak));
+        own[k].Add(recording[k].Newest() - waveIn.process.Newest());
       }
     }
     std::printf("CPU, every thread (Wine's audio threads included), in %% of one core:\n");
     PrintCpuShare("this process: waveIn alone, no graph (Wine's capture)", waveIn);
     PrintCpuShare("this process: core audio alone, no graph, for comparison", coreAudio);
-    const double wine = waveIn.process.Median();
     for (int k = 0; k < 2; ++k) {
-      const Kind& kind = kinds[k];
+      const BenchFormat& kind = kinds[k];
       std::printf("  %-62s %s %%\n", Format("Sondrel.exe recording %s", kind.name).c_str(),
                   recording[k].Text(3).c_str());
-      const double whole = recording[k].Median();
       PrintTarget(Format("live %s recording, whole process with Wine's audio threads", kind.name),
-                  Format("%.3f %% of one core", whole),
-                  Format("Wine's capture alone (waveIn, no graph) %.3f %%", wine), Format("under %.1f %%", kind.aim),
-                  whole < kind.aim);
+                  Format("%s %% of one core", recording[k].Text(3).c_str()),
+                  Format("Wine's capture alone (waveIn, no graph) %s %%", waveIn.process.Text(3).c_str()),
+                  Format("under %.1f %%", kind.cpuAim), recording[k].Median() < kind.cpuAim);
       PrintTarget(Format("live %s recording, the program's part (Wine's capture taken out)", kind.name),
-                  Format("%.3f %% of one core", whole - wine),
-                  Format("whole %.3f %% - waveIn alone %.3f %%", whole, wine),
-                  Format("under %.1f %%", kind.aim), whole - wine < kind.aim);
+                  Format("%s %% of one core", own[k].Text(3).c_str()),
+                  "each run: the whole process less waveIn alone measured just before",
+                  Format("under %.1f %%", kind.cpuAim), own[k].Median() < kind.cpuAim);
       PrintTarget(Format("%s: Start to the first audio in the file, live", kind.name),
                   Format("%.0f ms", first[k].Median()),
                   Format("5 recordings: %s ms; waveIn alone takes %.0f ms from opening to its first buffer "

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,6 @@
 #include "bench/BenchSettings.h"
 #include "filters/kit/MediaType.h"
 #include "filters/mp3/Mp3Encoder.h"
-#include "filters/wavdest/WaveHeader.h"
 #include "tests/fixtures/capture/TestSignal.h"
 #include "support/TempDir.h"
 
@@ -82,82 +82,87 @@ int main(int argc, char** argv) {
                 "median of %d runs (lowest-highest); load %s\n",
                 seconds, repeats, LoadAverage().c_str());
 
-    // In this process: what is not the program's, and the encoding by itself.
-    CpuShare idle, device, encoderClass;
+    // Both programs start first and wait, idle; then each run measures, one after the other
+    // under much the same load, the device alone and the encoder class alone in this process
+    // and a recording of each program.
+    const BenchFormat* kinds = kBenchFormats;
+    CBenchPrograms programs;
+    if (!programs.Start(kBenchDevice, kBenchLine)) return 1;
+    ::Sleep(2000);  // settled after their start
+    CBenchProgram::Memory idleMemory[2], peak[2];
+    double idleCpu[2];
+    for (int k = 0; k < 2; ++k) {
+      idleMemory[k] = programs[k].MemoryNow();
+      idleCpu[k] = programs[k].CpuSeconds();
+    }
+    CpuShare idle;
     MeasureCpuShare(idle, std::min(seconds, 10.0), [] { return true; });
+    for (int k = 0; k < 2; ++k) idleCpu[k] = 100 * (programs[k].CpuSeconds() - idleCpu[k]) / std::min(seconds, 10.0);
+
+    CpuShare device, encoderClass;
+    CFigure whole[2], server[2], own[2];
     for (int run = 0; run < repeats; ++run) {
       CBenchGraph graph;
       if (!MeasureCpuShare(device, seconds, [&] { return SUCCEEDED(graph.Start(BenchGraph::DeviceAlone, "")); })) {
         std::printf("could not start %s\n", Describe(BenchGraph::DeviceAlone));
+        return 1;
       }
       graph.Stop();
-      CEncoderInRealTime encoder;
-      MeasureCpuShare(encoderClass, seconds, [&] { return encoder.Start(); });
-    }
-    std::printf("CPU of this process, every thread, in %% of one core; the wineserver beside it:\n");
-    PrintCpuShare("idle, for comparison", idle);
-    PrintCpuShare(Describe(BenchGraph::DeviceAlone), device);
-    PrintCpuShare("the encoder class alone, 100 ms of audio every 100 ms", encoderClass);
-
-    // The program, once for each format.
-    struct Kind {
-      const char* name;
-      bool mp3;
-      long long noAudioBytes;
-      double aim;
-    };
-    const Kind kinds[] = {{"WAV", false, static_cast<long long>(kWaveHeaderSize), 0.3},
-                          {"MP3", true, kMp3BytesBeforeAudio, 1.0}};
-    for (const Kind& kind : kinds) {
-      TempDir folder;
-      CBenchProgram program(folder.path(), BenchProgramSettings(folder.path(), kBenchDevice, kBenchLine, kind.mp3));
-      if (!program.Started()) {
-        std::printf("the program did not start: %s\n", program.Program().BoxText().c_str());
-        continue;
+      {
+        CEncoderInRealTime encoder;
+        MeasureCpuShare(encoderClass, seconds, [&] { return encoder.Start(); });
       }
-      const char* extension = kind.mp3 ? ".mp3" : ".wav";
-      ::Sleep(2000);  // settled after its start
-      const CBenchProgram::Memory idleMemory = program.MemoryNow();
-      const double idleCpu = program.CpuSeconds();
-      ::Sleep(DWORD(std::min(seconds, 10.0) * 1000));
-      const double idlePercent = 100 * (program.CpuSeconds() - idleCpu) / std::min(seconds, 10.0);
-      CFigure cpu, server;
-      CBenchProgram::Memory peak;
-      for (int run = 0; run < repeats; ++run) {
+      for (int k = 0; k < 2; ++k) {
         const double serverBefore = WineserverCpuSeconds();
-        cpu.Add(program.Record(seconds, peak));
-        server.Add(100 * (WineserverCpuSeconds() - serverBefore) / seconds);
+        const double cpu = programs[k].Record(seconds, peak[k]);
+        whole[k].Add(cpu);
+        server[k].Add(100 * (WineserverCpuSeconds() - serverBefore) / seconds);
+        own[k].Add(cpu - device.process.Newest());
       }
+    }
+    std::printf("CPU in %% of one core, every thread; the wineserver beside it:\n");
+    PrintCpuShare("this process idle, for comparison", idle);
+    PrintCpuShare(Format("this process: %s", Describe(BenchGraph::DeviceAlone)), device);
+    PrintCpuShare("this process: the encoder class alone, 100 ms of audio every 100 ms", encoderClass);
+    for (int k = 0; k < 2; ++k) {
+      std::printf("  %-62s %.3f %%\n", Format("Sondrel.exe idle, its window open (%s settings)", kinds[k].name).c_str(),
+                  idleCpu[k]);
+      std::printf("  %-62s %s %%; wineserver %s %%\n", Format("Sondrel.exe recording %s", kinds[k].name).c_str(),
+                  whole[k].Text(3).c_str(), server[k].Text(3).c_str());
+    }
+
+    for (int k = 0; k < 2; ++k) {
+      const BenchFormat& kind = kinds[k];
+      std::string anchor = Format("whole process %s %%, the device alone %s %%, wineserver %.3f %%",
+                                  whole[k].Text(3).c_str(), device.process.Text(3).c_str(), server[k].Median());
+      if (kind.mp3) {
+        anchor += Format("; the encoder class alone in real time %s %%", encoderClass.process.Text(3).c_str());
+      }
+      PrintTarget(Format("real-time %s recording from the virtual device, the program's part", kind.name),
+                  Format("%s %% of one core", own[k].Text(3).c_str()), anchor, Format("under %.1f %%", kind.cpuAim),
+                  own[k].Median() < kind.cpuAim);
+      const double added = peak[k].residentMb - idleMemory[k].residentMb;
+      PrintTarget(Format("memory a %s recording adds above the idle program", kind.name),
+                  Format("%.2f MB resident", added),
+                  Format("idle %.1f MB; private memory %.2f MB above idle %.1f MB", idleMemory[k].residentMb,
+                         peak[k].privateMb - idleMemory[k].privateMb, idleMemory[k].privateMb),
+                  "under 10 MB", added < 10);
+    }
+
+    std::printf("Start to the first audio in the file, Stop to the complete file (ms, 5 recordings each):\n");
+    for (int k = 0; k < 2; ++k) {
+      const BenchFormat& kind = kinds[k];
       CFigure first, complete;
       for (int i = 0; i < 5; ++i) {
-        const std::string file = folder.File(Format("%04d", repeats + 1 + i) + extension);
-        const CBenchProgram::Latency l = program.MeasureStartStop(file, kind.noAudioBytes);
+        const std::string file = programs.File(k, repeats + 1 + i);
+        const CBenchProgram::Latency l = programs[k].MeasureStartStop(file, kind.noAudioBytes);
         first.Add(l.toFirstAudio);
         complete.Add(l.toCompleteFile);
       }
-      std::printf("Sondrel.exe recording %s (CPU of the whole process, every thread, %% of one core):\n", kind.name);
-      std::printf("  %-62s %.3f %%\n", "idle, its window open", idlePercent);
-      std::printf("  %-62s %s %%; wineserver %s %%\n", "recording", cpu.Text(3).c_str(), server.Text(3).c_str());
-      std::printf("  %-62s %.1f MB resident, %.1f MB of it private\n", "memory idle", idleMemory.residentMb,
-                  idleMemory.privateMb);
-      std::printf("  %-62s %.1f MB resident, %.1f MB of it private\n", "memory recording, highest", peak.residentMb,
-                  peak.privateMb);
-      std::printf("  %-62s %s ms\n", "Start to the first audio written", first.Text(1).c_str());
-      std::printf("  %-62s %s ms\n", "Stop to the complete file", complete.Text(1).c_str());
-
-      const double whole = cpu.Median();
-      const double own = whole - device.process.Median();
-      std::string anchor = Format("whole process %.3f %%, the device alone %.3f %%, wineserver %.3f %%", whole,
-                                  device.process.Median(), server.Median());
-      if (kind.mp3) anchor += Format(", the encoder class alone in real time %.3f %%", encoderClass.process.Median());
-      PrintTarget(Format("real-time %s recording from the virtual device, the program's part", kind.name),
-                  Format("%.3f %% of one core", own), anchor, Format("under %.1f %%", kind.aim), own < kind.aim);
-      const double added = peak.residentMb - idleMemory.residentMb;
-      PrintTarget(Format("memory a %s recording adds above the idle program", kind.name),
-                  Format("%.2f MB resident", added),
-                  Format("idle %.1f MB; private memory %.2f MB above idle %.1f MB", idleMemory.residentMb,
-                         peak.privateMb - idleMemory.privateMb, idleMemory.privateMb),
-                  "under 10 MB", added < 10);
+      std::printf("  %-62s %s ms\n", Format("%s: Start to the first audio written", kind.name).c_str(),
+                  first.Text(1).c_str());
+      std::printf("  %-62s %s ms\n", Format("%s: Stop to the complete file", kind.name).c_str(),
+                  complete.Text(1).c_str());
       PrintTarget(Format("%s: Start to the first audio in the file, virtual device", kind.name),
                   Format("%.0f ms", first.Median()), Format("5 recordings: %s ms", first.Text(0).c_str()),
                   "under 150 ms", first.Lowest() >= 0 && first.Median() < 150);
