@@ -158,6 +158,8 @@ int main(int argc, char** argv) {
     CFigure classCpu, lameCpu, soxCpu;
     // Each run's ratios of figures taken one after the other, under much the same load.
     CFigure toClass, toLame, toSox;
+    enum { kWaveDestPart, kFileWriterPart, kAroundClassPart, kMp3WritingPart };
+    CFigure parts[4];
     size_t baseline = 0, highest = 0;
     bool complete = true;
     for (int run = 0; run < repeats && complete; ++run) {
@@ -187,6 +189,10 @@ int main(int argc, char** argv) {
       toClass.Add((now[kMp3] - now[kDevice]) / encoderClass);
       toLame.Add(lame / (now[kMp3] - now[kDevice]));
       toSox.Add((now[kWav] - now[kDevice]) / sox);
+      parts[kWaveDestPart].Add(now[kWaveDest] - now[kDevice]);
+      parts[kFileWriterPart].Add(now[kWav] - now[kWaveDest]);
+      parts[kAroundClassPart].Add(now[kEncoder] - now[kDevice] - encoderClass);
+      parts[kMp3WritingPart].Add(now[kMp3] - now[kEncoder]);
     }
     if (!complete) {
       std::printf("a recording or an anchor did not complete\n");
@@ -201,17 +207,16 @@ int main(int argc, char** argv) {
 
       const double device = cpu[kDevice].Median();
       const double buffers = seconds * 10;
-      std::printf("where the time goes (medians; the device's own cost taken out; per 100 ms buffer):\n");
+      std::printf("where the time goes (each the median of the runs' differences; per 100 ms buffer):\n");
       auto part = [&](const char* what, double cpu) {
         std::printf("  %-62s %6.2f s  %7.1f us\n", what, cpu, cpu * 1e6 / buffers);
       };
       part("the virtual device: copying its signal, delivering, pacing", device);
-      part("Wave Dest: copies to the File Writer's buffers, header rewrites", cpu[kWaveDest].Median() - device);
-      part("File Writer: the writes, and the written-file check", cpu[kWav].Median() - cpu[kWaveDest].Median());
-      part("Lame MP3 around the encoder class: samples in, frames out, tag",
-           cpu[kEncoder].Median() - device - classCpu.Median());
+      part("Wave Dest: copies to the File Writer's buffers, header rewrites", parts[kWaveDestPart].Median());
+      part("File Writer: the writes, and the written-file check", parts[kFileWriterPart].Median());
+      part("Lame MP3 around the encoder class: samples in, frames out, tag", parts[kAroundClassPart].Median());
       part("the encoder class (libmp3lame)", classCpu.Median());
-      part("Wave Dest and File Writer for the MP3 frames", cpu[kMp3].Median() - cpu[kEncoder].Median());
+      part("Wave Dest and File Writer for the MP3 frames", parts[kMp3WritingPart].Median());
       TimeSingleOperations(dir);
       std::printf("working set an MP3 recording adds: %.2f MB above %.2f MB (the real program: realtime_bench)\n",
                   (double(highest) - double(baseline)) / 1048576, double(baseline) / 1048576);
