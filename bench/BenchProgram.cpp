@@ -27,6 +27,11 @@ long long FileSize(const std::string& path) {
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+double TicksPerSecond() {
+  static const double ticks = std::atof(RunLinuxCommand("getconf CLK_TCK").output.c_str());
+  return ticks;
+}
+
 // A "Name:   123 kB" field of /proc/<pid>/status, in MB.
 double StatusMb(const std::string& status, const char* field) {
   const size_t at = status.find(field);
@@ -56,8 +61,34 @@ std::string CBenchProgram::Problem() const {
   return m_unixPid > 0 ? "" : "its Linux process was not found";
 }
 
+std::map<int, double> CBenchProgram::OwnThreadSeconds() const {
+  // One line per thread: its id, its name, then (after the name in /proc's stat line) utime
+  // and stime, fields 12 and 13 counted from the state.
+  const LinuxCommandResult threads = RunLinuxCommand(
+      "for t in /proc/" + std::to_string(m_unixPid) +
+      "/task/*; do echo \"${t##*/}|$(cat $t/comm)|$(sed 's/.*) //' $t/stat | cut -d' ' -f12,13)\"; done");
+  std::map<int, double> seconds;
+  const double ticksPerSecond = TicksPerSecond();
+  size_t at = 0;
+  while (at < threads.output.size()) {
+    size_t end = threads.output.find('\n', at);
+    if (end == std::string::npos) end = threads.output.size();
+    const std::string line = threads.output.substr(at, end - at);
+    at = end + 1;
+    const size_t bar = line.find('|'), second = line.find('|', bar + 1);
+    if (bar == std::string::npos || second == std::string::npos) continue;
+    const int tid = std::atoi(line.c_str());
+    const std::string name = line.substr(bar + 1, second - bar - 1);
+    if (tid != m_unixPid && name.rfind("Sondrel ", 0) != 0 && name.rfind("Test capture", 0) != 0) continue;
+    char* rest = nullptr;
+    const double user = std::strtod(line.c_str() + second + 1, &rest);
+    seconds[tid] = (user + std::strtod(rest, nullptr)) / ticksPerSecond;
+  }
+  return seconds;
+}
+
 double CBenchProgram::CpuSeconds() const {
-  static const double ticksPerSecond = std::atof(RunLinuxCommand("getconf CLK_TCK").output.c_str());
+  const double ticksPerSecond = TicksPerSecond();
   const std::string stat = ReadWholeFile("Z:\\proc\\" + std::to_string(m_unixPid) + "\\stat");
   // After the name: state (field 3) ... utime (14), stime (15).
   const char* at = stat.c_str() + std::min(stat.size(), stat.rfind(')') + 2);
@@ -76,10 +107,11 @@ CBenchProgram::Memory CBenchProgram::MemoryNow() const {
   return {StatusMb(status, "VmRSS:"), StatusMb(status, "RssAnon:")};
 }
 
-double CBenchProgram::Record(double seconds, Memory& peak) {
+CBenchProgram::RecordingCpu CBenchProgram::Record(double seconds, Memory& peak) {
+  const std::map<int, double> ownBefore = OwnThreadSeconds();
   const double before = CpuSeconds();
   const Clock::time_point start = Clock::now();
-  if (!m_program.Click(IDC_RECORD)) return -1;
+  if (!m_program.Click(IDC_RECORD)) return {};
   while (MillisecondsSince(start) < seconds * 1000) {
     ::Sleep(DWORD(std::min(1000.0, seconds * 1000 - MillisecondsSince(start))));
     const Memory now = MemoryNow();
@@ -87,9 +119,14 @@ double CBenchProgram::Record(double seconds, Memory& peak) {
     peak.privateMb = std::max(peak.privateMb, now.privateMb);
   }
   const double cpu = CpuSeconds() - before;
+  double own = 0;
+  for (const auto& [tid, now] : OwnThreadSeconds()) {
+    const auto was = ownBefore.find(tid);
+    own += now - (was == ownBefore.end() ? 0 : was->second);
+  }
   const double wall = MillisecondsSince(start) / 1000;
   m_program.Click(IDC_RECORD);
-  return 100 * cpu / wall;
+  return {100 * cpu / wall, 100 * own / wall};
 }
 
 CBenchProgram::Latency CBenchProgram::MeasureStartStop(const std::string& file, long long noAudioBytes) {

@@ -3,6 +3,7 @@
 // writes, driven through its main window, and measured from outside through Linux's view
 // of the Wine process (/proc): the CPU of every thread, Wine's own included, and its memory.
 // Measuring from outside costs the program nothing.
+#include <map>
 #include <memory>
 #include <string>
 
@@ -29,9 +30,16 @@ class CBenchProgram {
   };
   Memory MemoryNow() const;
 
-  // Records for `seconds` (Start, then Stop) and returns the CPU it took in % of one core;
-  // `peak` gets the highest memory figures seen, looked at once a second.
-  double Record(double seconds, Memory& peak);
+  // The CPU a recording took, in % of one core: the whole process, and the program's own
+  // threads, told apart from Wine's by their names: its main (window) thread and the threads
+  // Sondrel names ("Sondrel capture"; the virtual device's "Test capture").
+  struct RecordingCpu {
+    double whole = -1;
+    double ownThreads = -1;
+  };
+  // Records for `seconds` (Start, then Stop); `peak` gets the highest memory figures seen,
+  // looked at once a second.
+  RecordingCpu Record(double seconds, Memory& peak);
 
   struct Latency {
     double toFirstAudio = -1;    // ms from the Start click to audio in the file; -1: none in 5 s
@@ -42,6 +50,10 @@ class CBenchProgram {
   Latency MeasureStartStop(const std::string& file, long long noAudioBytes);
 
  private:
+  // CPU seconds of the program's own threads so far, by thread id (threads that ended are
+  // not counted).
+  std::map<int, double> OwnThreadSeconds() const;
+
   RunningProgram m_program;
   int m_unixPid = 0;
 };

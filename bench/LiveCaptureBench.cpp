@@ -22,6 +22,7 @@
 
 #include "app/BundledFilters.h"
 #include "bench/BenchProgram.h"
+#include "bench/BenchEncoder.h"
 #include "bench/BenchMeasures.h"
 #include "bench/BenchSettings.h"
 #include "filters/kit/ComPtr.h"
@@ -139,7 +140,7 @@ int main(int argc, char** argv) {
     TempDir dir;
     LoadBenchSettings(dir);
     const double aloneSeconds = std::min(seconds, 20.0);
-    const double toneSeconds = (seconds + aloneSeconds) * 2 * repeats + 120;
+    const double toneSeconds = (seconds * 2 + aloneSeconds * 3) * repeats + 120;
     if (!PlayTone(dir.path(), 1000, toneSeconds, 0.5, false)) std::printf("(no tone: paplay failed)\n");
     std::printf("live from \"%s\" through Sondrel's waveIn capture source, 44100 Hz 16-bit stereo, MP3 at "
                 "128 kbit/s; load %s\n",
@@ -177,7 +178,8 @@ int main(int argc, char** argv) {
     }
 
     CpuShare waveIn, coreAudio;
-    CFigure recording[2], own[2];
+    CFigure encoderBesideWine;
+    CFigure recording[2], threads[2], lessWaveIn[2];
     CBenchProgram::Memory peak;
     for (int run = 0; run < repeats; ++run) {
       {
@@ -188,31 +190,55 @@ int main(int argc, char** argv) {
         }
       }
       {
+        // The encoding by itself beside Wine's capture, whose threads cool the caches.
+        CWaveInAlone waveInAlone;
+        CEncoderInRealTime encoder;
+        const ULONGLONG start = ::GetTickCount64();
+        if (waveInAlone.Start() && encoder.Start()) {
+          ::Sleep(DWORD(aloneSeconds * 1000));
+          const double wall = double(::GetTickCount64() - start) / 1000;
+          encoderBesideWine.Add(100 * encoder.Stop() / wall);
+        }
+      }
+      {
         CCoreAudioAlone coreAudioAlone;
         if (!MeasureCpuShare(coreAudio, aloneSeconds, [&] { return coreAudioAlone.Start(); })) {
           std::printf("(core audio capture did not start)\n");
         }
       }
       for (int k = 0; k < 2; ++k) {
-        recording[k].Add(programs[k].Record(seconds, peak));
-        own[k].Add(recording[k].Newest() - waveIn.process.Newest());
+        const CBenchProgram::RecordingCpu cpu = programs[k].Record(seconds, peak);
+        recording[k].Add(cpu.whole);
+        threads[k].Add(cpu.ownThreads);
+        lessWaveIn[k].Add(cpu.whole - waveIn.process.Newest());
       }
     }
     std::printf("CPU, every thread (Wine's audio threads included), in %% of one core:\n");
     PrintCpuShare("this process: waveIn alone, no graph (Wine's capture)", waveIn);
     PrintCpuShare("this process: core audio alone, no graph, for comparison", coreAudio);
+    std::printf("  %-62s %s %%\n", "this process: the encoder class beside waveIn, its thread alone",
+                encoderBesideWine.Text(3).c_str());
     for (int k = 0; k < 2; ++k) {
       const BenchFormat& kind = kinds[k];
-      std::printf("  %-62s %s %%\n", Format("Sondrel.exe recording %s", kind.name).c_str(),
+      std::printf("  %-62s %s %%\n", Format("Sondrel.exe recording %s, the whole process", kind.name).c_str(),
                   recording[k].Text(3).c_str());
+      std::printf("  %-62s %s %%\n", "  of it the program's own threads (main, \"Sondrel capture\")",
+                  threads[k].Text(3).c_str());
+      std::printf("  %-62s %s %%\n", "  the whole process less waveIn alone, run by run",
+                  lessWaveIn[k].Text(3).c_str());
       PrintTarget(Format("live %s recording, whole process with Wine's audio threads", kind.name),
                   Format("%s %% of one core", recording[k].Text(3).c_str()),
-                  Format("Wine's capture alone (waveIn, no graph) %s %%", waveIn.process.Text(3).c_str()),
+                  Format("Wine's own threads take %.3f %% of it; Wine's capture alone (waveIn, no graph) %s %%",
+                         recording[k].Median() - threads[k].Median(), waveIn.process.Text(3).c_str()),
                   Format("under %.1f %%", kind.cpuAim), recording[k].Median() < kind.cpuAim);
-      PrintTarget(Format("live %s recording, the program's part (Wine's capture taken out)", kind.name),
-                  Format("%s %% of one core", own[k].Text(3).c_str()),
-                  "each run: the whole process less waveIn alone measured just before",
-                  Format("under %.1f %%", kind.cpuAim), own[k].Median() < kind.cpuAim);
+      PrintTarget(Format("live %s recording, the program's part: its own threads", kind.name),
+                  Format("%s %% of one core", threads[k].Text(3).c_str()),
+                  Format("the whole process less waveIn alone measured just before: %s %%%s",
+                         lessWaveIn[k].Text(3).c_str(),
+                         kind.mp3 ? Format("; the encoder class alone beside waveIn: %s %%",
+                                           encoderBesideWine.Text(3).c_str()).c_str()
+                                  : ""),
+                  Format("under %.1f %%", kind.cpuAim), threads[k].Median() < kind.cpuAim);
       PrintTarget(Format("%s: Start to the first audio in the file, live", kind.name),
                   Format("%.0f ms", first[k].Median()),
                   Format("5 recordings: %s ms; waveIn alone takes %.0f ms from opening to its first buffer "

@@ -11,62 +11,18 @@
 //   realtime_bench.exe [seconds per run, default 30] [repeats, default 3]
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/BundledFilters.h"
+#include "bench/BenchEncoder.h"
 #include "bench/BenchGraphs.h"
 #include "bench/BenchProgram.h"
 #include "bench/BenchMeasures.h"
 #include "bench/BenchSettings.h"
-#include "filters/kit/MediaType.h"
-#include "filters/mp3/Mp3Encoder.h"
-#include "tests/fixtures/capture/TestSignal.h"
 #include "support/TempDir.h"
-
-namespace {
-
-constexpr long kBufferBytes = kBenchRate / 10 * kBenchBlockAlign;  // the recorder's 100 ms
-
-// The encoder class alone, fed 100 ms of the device's tone every 100 ms by a thread that
-// sleeps in between, as the capture thread feeds the encoder filter: what the class itself
-// costs in real time, caches gone cold between buffers included.
-class CEncoderInRealTime {
- public:
-  bool Start() {
-    TestDeviceState state{};
-    ResetTestDevice(state, {L"Bench Capture", {{L"Line In", true, kBenchToneHz}}});
-    m_signal.Prepare(state, MakePcmFormat(kBenchRate, 2, 16));
-    Mp3Settings settings;
-    settings.bitRate = Settings().GetUInt(Mp3ConstBitRate);
-    settings.quality = Settings().GetUInt(Mp3EncQuality);
-    if (!m_encoder.Start({2, kBenchRate, 16}, settings)) return false;
-    m_thread.Start([this](const std::atomic<bool>& stopping) {
-      std::vector<BYTE> pcm(kBufferBytes);
-      std::vector<uint8_t> out;
-      const ULONGLONG start = ::GetTickCount64();
-      for (uint64_t buffer = 0; !stopping; ++buffer) {
-        m_signal.Copy(pcm.data(), buffer * (kBufferBytes / kBenchBlockAlign), kBufferBytes / kBenchBlockAlign);
-        out.clear();
-        m_encoder.Encode(pcm.data(), pcm.size(), out);
-        const ULONGLONG due = start + (buffer + 1) * 100;
-        const ULONGLONG now = ::GetTickCount64();
-        if (due > now) ::Sleep(DWORD(due - now));
-      }
-    });
-    return true;
-  }
-
- private:
-  CTestSignal m_signal;
-  CMp3Encoder m_encoder;
-  CBenchThread m_thread;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const double seconds = ArgumentOr(argc, argv, 1, 30);
@@ -114,7 +70,7 @@ int main(int argc, char** argv) {
       }
       for (int k = 0; k < 2; ++k) {
         const double serverBefore = WineserverCpuSeconds();
-        const double cpu = programs[k].Record(seconds, peak[k]);
+        const double cpu = programs[k].Record(seconds, peak[k]).whole;
         whole[k].Add(cpu);
         server[k].Add(100 * (WineserverCpuSeconds() - serverBefore) / seconds);
         own[k].Add(cpu - device.process.Newest());
