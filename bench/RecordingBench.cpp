@@ -1,185 +1,242 @@
-// Speed and memory of an MP3 recording: ten minutes of 44100 Hz 16-bit stereo from the
-// virtual capture device, as fast as the graph takes it, recorded by the program's own
-// recorder (capture -> Lame MP3 -> Wave Dest -> File Writer, 128 kbit/s, quality 5), and
-// the same PCM (recorded to WAV first) encoded by the host's native lame with the same
-// settings. For the share of each part it also times the WAV recording (the graph without
-// the encoder) and the encoder class alone on the same PCM. Prints figures; a benchmark
-// never fails on them.
+// Where a recording's CPU goes, as fast as the graphs take audio: ten minutes (or the
+// seconds given) of 44100 Hz 16-bit stereo from the virtual capture device, through
+// - the device alone (capture to nothing), whose cost is the fixture's, not the program's;
+// - the device with the WAV writer, and with the encoder, each to nothing;
+// - the program's WAV and MP3 graphs (CRecorder: 128 kbit/s, quality 5);
+// and, on the same PCM, the anchors: the encoder class alone, the host's native lame with the
+// same settings (--noreplaygain: the class does no ReplayGain analysis either) and a copy by
+// sox. The parts are differences of these runs; each run is repeated (median and range).
+// Single operations of the File Writer and the allocator are timed by themselves, and their
+// cost in a real-time recording is worked out from how often a recording makes them.
+// Prints figures and target lines; a benchmark never fails on them.
+//   recording_bench.exe [audio seconds, default 600] [repeats, default 3]
 #include <windows.h>
-#include <psapi.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
+#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/BundledFilters.h"
-#include "app/SettingsStore.h"
+#include "bench/BenchFilters.h"
+#include "bench/BenchGraphs.h"
+#include "bench/BenchMeasures.h"
 #include "bench/BenchSettings.h"
+#include "filters/kit/ComObject.h"
 #include "filters/mp3/Mp3Encoder.h"
-#include "recorder/Recorder.h"
+#include "filters/wavdest/WaveHeader.h"
+#include "recorder/CaptureDevices.h"
 #include "support/LinuxCommand.h"
 #include "support/TempDir.h"
-#include "tests/fixtures/capture/TestCapture.h"
 
 namespace {
 
-constexpr unsigned kRate = 44100;
-constexpr double kSeconds = 600;
-constexpr uint64_t kFrames = uint64_t(kSeconds * kRate);
 constexpr DWORD kTimeoutMs = 15 * 60 * 1000;
+constexpr long kBufferBytes = kBenchRate / 10 * kBenchBlockAlign;  // the recorder's 100 ms
 
-double ProcessCpuSeconds() {
-  FILETIME created, exited, kernel, user;
-  ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto seconds = [](const FILETIME& t) { return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7; };
-  return seconds(kernel) + seconds(user);
-}
-
-// The process's working set (Wine reports no private bytes).
-size_t WorkingSet() {
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
-  return counters.WorkingSetSize;
-}
-
-// Samples the working set until stopped and keeps the highest figure.
-class CMemoryPeak {
- public:
-  CMemoryPeak() : m_thread([this] {
-      while (!m_stop) {
-        Sample();
-        ::Sleep(10);
-      }
-    }) {}
-  ~CMemoryPeak() { Stop(); }
-  size_t Stop() {
-    m_stop = true;
-    if (m_thread.joinable()) m_thread.join();
-    Sample();
-    return m_highest;
-  }
-
- private:
-  void Sample() { m_highest = std::max<size_t>(m_highest, WorkingSet()); }
-
-  std::atomic<bool> m_stop{false};
-  std::atomic<size_t> m_highest{0};
-  std::thread m_thread;
-};
-
-// Records kFrames from the bench device to `path`; false when it does not complete.
-bool Record(CTestCapture& capture, unsigned format, const std::string& path) {
-  CRecorder recorder;
-  recorder.SetOutputFile(path);
-  recorder.SetDevice("Bench Capture");
-  recorder.SetInputLine("Line In");
-  recorder.m_sampleRate = kRate;
-  recorder.m_channels = 2;
-  recorder.m_bytesPerSample = 2;
-  recorder.m_level = 1.0;
-  HRESULT hr = recorder.Start(format, nullptr);
+// CPU seconds of recording `frames` through the graph, to `path`; -1 when it did not
+// complete.
+double TimeGraph(CTestCapture& capture, BenchGraph which, const std::string& path, uint64_t frames) {
+  const double before = ProcessCpuSeconds();
+  CBenchGraph graph;
+  const HRESULT hr = graph.Start(which, path);
   if (FAILED(hr)) {
-    std::printf("could not start recording: 0x%08lx\n", static_cast<unsigned long>(hr));
-    return false;
+    std::printf("could not start %s: 0x%08lx\n", Describe(which), static_cast<unsigned long>(hr));
+    return -1;
   }
-  bool complete = capture.WaitForFrames(0, kFrames, kTimeoutMs);
-  recorder.Stop();
-  return complete;
+  // Looks seldom: each look costs this process a little.
+  const bool complete = capture.WaitForFrames(0, frames, kTimeoutMs, 100);
+  graph.Stop();
+  return complete ? ProcessCpuSeconds() - before : -1;
 }
 
-// The CPU seconds CMp3Encoder takes for the samples of the WAV file (after its header).
-double EncoderClassSeconds(const std::string& wav) {
+// The CPU seconds CMp3Encoder takes for the samples of the WAV file, in the recorder's
+// 100 ms blocks, from memory.
+double TimeEncoderClass(const std::string& wav) {
   const std::string file = ReadWholeFile(wav);
-  const size_t header = 80, block = kRate / 10 * 4;
-  CMp3Encoder encoder;
+  if (file.size() <= kWaveHeaderSize) return -1;
   Mp3Settings settings;
   settings.bitRate = 128;
   settings.quality = 5;
+  CMp3Encoder encoder;
   std::vector<uint8_t> out;
   const double before = ProcessCpuSeconds();
-  encoder.Start({2, kRate, 16}, settings);
+  encoder.Start({2, kBenchRate, 16}, settings);
   const auto* pcm = reinterpret_cast<const uint8_t*>(file.data());
-  for (size_t at = header; at < file.size(); at += block) {
+  for (size_t at = kWaveHeaderSize; at < file.size(); at += kBufferBytes) {
     out.clear();
-    encoder.Encode(pcm + at, std::min(block, file.size() - at), out);
+    encoder.Encode(pcm + at, std::min<size_t>(kBufferBytes, file.size() - at), out);
   }
   encoder.Flush(out);
   return ProcessCpuSeconds() - before;
 }
 
-// "XmY.YYYs" as printed by the shell's `times`.
-double ShellSeconds(const std::string& text) {
-  size_t m = text.find('m');
-  return m == std::string::npos ? 0.0 : std::atof(text.c_str()) * 60 + std::atof(text.c_str() + m + 1);
+// Microseconds of CPU per call of `step`, over `count` calls.
+double MicrosecondsEach(int count, const std::function<void(int)>& step) {
+  const double before = ProcessCpuSeconds();
+  for (int i = 0; i < count; ++i) step(i);
+  return (ProcessCpuSeconds() - before) * 1e6 / count;
 }
 
-// The CPU seconds native lame takes for the WAV file; negative on failure.
-double NativeLameSeconds(const std::string& wav, const std::string& mp3) {
-  const std::string command = "lame --quiet --noreplaygain --cbr -b 128 -q 5 -m j " + ShellQuote(UnixPath(wav)) + " " +
-                              ShellQuote(UnixPath(mp3)) + " && times";
-  LinuxCommandResult result = RunLinuxCommand("bash -c " + ShellQuote(command), kTimeoutMs);
-  if (!result.finished || result.exitCode != 0) {
-    std::printf("native lame failed: %s\n", result.output.c_str());
-    return -1;
+// Single operations of a recording's path to the file, each by itself: a File Writer fed by a
+// source of the bench's own, as the WAV writer feeds it.
+void TimeSingleOperations(const TempDir& dir) {
+  const std::string path = dir.File("operations.bin");
+  const std::wstring widePath(path.begin(), path.end());
+  CComPtr<IGraphBuilder> graph;
+  CComPtr<IBaseFilter> fileWriter;
+  CComPtr<IMediaControl> control;
+  CComPtr<CStreamSource> source = MakeComObject<CStreamSource>(64 * 1024, 4);
+  CComPtr<IPin> output;
+  CComPtr<IPin> input;
+  CComPtr<IFileSinkFilter> sink;
+  const bool running =
+      SUCCEEDED(::CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, graph.PutVoid())) &&
+      SUCCEEDED(::CoCreateInstance(CLSID_FileWriter, nullptr, CLSCTX_ALL, IID_IBaseFilter, fileWriter.PutVoid())) &&
+      SUCCEEDED(fileWriter.As(sink)) && SUCCEEDED(sink->SetFileName(widePath.c_str(), nullptr)) &&
+      SUCCEEDED(graph->AddFilter(source.Get(), L"Source")) &&
+      SUCCEEDED(graph->AddFilter(fileWriter.Get(), L"File Writer")) &&
+      SUCCEEDED(FindPin(source.Get(), PINDIR_OUTPUT, output)) &&
+      SUCCEEDED(FindPin(fileWriter.Get(), PINDIR_INPUT, input)) &&
+      SUCCEEDED(graph->Connect(output.Get(), input.Get())) && SUCCEEDED(graph.As(control)) &&
+      SUCCEEDED(control->Run());
+  if (!running) {
+    std::printf("(single operations not timed: the File Writer did not run)\n");
+    return;
   }
-  // The second line of `times` holds the children's user and system time.
-  size_t line = result.output.find('\n');
-  if (line == std::string::npos) return -1;
-  std::string children = result.output.substr(line + 1);
-  size_t space = children.find(' ');
-  if (space == std::string::npos) return -1;
-  return ShellSeconds(children.substr(0, space)) + ShellSeconds(children.substr(space + 1));
+  const HANDLE file = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  const double appendEach =
+      MicrosecondsEach(2000, [&](int i) { source->Push(uint64_t(i) * kBufferBytes, kBufferBytes); });
+  const double headerEach = MicrosecondsEach(20000, [&](int) { source->Push(0, long(kWaveHeaderSize)); });
+  const double roundTripEach = MicrosecondsEach(20000, [&](int) { source->Push(0, 0, false); });
+  LARGE_INTEGER size{};
+  const double sizeEach = MicrosecondsEach(20000, [&](int) { ::GetFileSizeEx(file, &size); });
+  ::CloseHandle(file);
+  control->Stop();
+
+  // Per second of a real-time recording, the WAV graph makes 10 buffers of the device, each
+  // delivered to the writer and written with its header: 10 data writes, 10 header writes,
+  // 20 size checks, 30 allocator round trips. The MP3 graph makes 10 writes of encoded data
+  // and one of the tag frame, 11 size checks and 31 round trips.
+  std::printf("single operations, CPU each and per second of a real-time WAV recording (10 buffers a second):\n");
+  auto line = [](const char* what, double each, int perSecond) {
+    std::printf("  %-60s %7.1f us  x %2d/s = %6.3f %% of one core\n", what, each, perSecond, each * perSecond / 1e4);
+  };
+  line("File Writer: write 17640 bytes (100 ms of audio), appended", appendEach, 10);
+  line("File Writer: rewrite the 80-byte header at offset 0", headerEach, 10);
+  line("written-file check (GetFileSizeEx) after a write", sizeEach, 20);
+  line("allocator round trip (GetBuffer and Release)", roundTripEach, 30);
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const double seconds = ArgumentOr(argc, argv, 1, 600);
+  const int repeats = int(ArgumentOr(argc, argv, 2, 3));
+  const uint64_t frames = uint64_t(seconds * kBenchRate);
   ::CoInitialize(nullptr);
   int result = 1;
   {
     CTestCapture capture;
-    capture.InstallDevices({{L"Bench Capture", {{L"Line In", true, 1000}}}});
-    capture.SetPacing(0, TestPacing::Fast);
-    capture.SetFrameLimit(0, kFrames);
+    InstallBenchDevice(capture, TestPacing::Fast);
+    capture.SetFrameLimit(0, frames);
     CBundledFilters filters(BundledFiltersPath(), BundledFilterClasses());
     TempDir dir;
     LoadBenchSettings(dir);
+    const std::string wav = dir.File("bench.wav");
+    const std::string mp3 = dir.File("bench.mp3");
+    const std::string load = LoadAverage();
+    std::printf("%.0f s of 44100 Hz 16-bit stereo (a %u Hz tone) as fast as the graphs take it, 128 kbit/s CBR, "
+                "quality 5; CPU seconds, median of %d runs (lowest-highest); load %s\n",
+                seconds, kBenchToneHz, repeats, load.c_str());
 
-    std::printf("%.0f s of 44100 Hz 16-bit stereo, 128 kbit/s, quality 5; CPU seconds and audio seconds per CPU second\n",
-                kSeconds);
-    const double wavBefore = ProcessCpuSeconds();
-    const bool wavRecorded = Record(capture, 1, dir.File("bench.wav"));
-    const double wavCpu = ProcessCpuSeconds() - wavBefore;
-
-    const size_t baseline = WorkingSet();
-    const double mp3Before = ProcessCpuSeconds();
-    CMemoryPeak peak;
-    const bool mp3Recorded = Record(capture, kFormatMp3, dir.File("bench.mp3"));
-    const size_t highest = peak.Stop();
-    const double graphCpu = ProcessCpuSeconds() - mp3Before;
-
-    const double lameCpu = wavRecorded ? NativeLameSeconds(dir.File("bench.wav"), dir.File("native.mp3")) : -1;
-    const double classCpu = wavRecorded ? EncoderClassSeconds(dir.File("bench.wav")) : -1;
-    if (wavRecorded && mp3Recorded && lameCpu > 0 && graphCpu > 0) {
-      auto line = [](const char* what, double cpu) {
-        std::printf("  %-58s %6.2f s  %6.1f\n", what, cpu, kSeconds / cpu);
-      };
-      line("MP3 graph: capture -> Lame MP3 -> Wave Dest -> File Writer", graphCpu);
-      line("native lame 3.100 --noreplaygain --cbr -b 128 -q 5 -m j", lameCpu);
-      line("for comparison, WAV graph: capture -> Wave Dest -> File Writer", wavCpu);
-      line("for comparison, the encoder class alone (libmp3lame, mingw)", classCpu);
-      std::printf("speed of the MP3 graph / native lame: %.2f (aim: at least 0.80)\n", lameCpu / graphCpu);
-      std::printf("working set added by the MP3 graph: %.2f MB above %.2f MB before it was built (aim: under 10 MB)\n",
-                  (double(highest) - double(baseline)) / 1048576, double(baseline) / 1048576);
-      std::printf("files: %zu bytes of MP3 from the graph, %zu from native lame\n",
-                  ReadWholeFile(dir.File("bench.mp3")).size(), ReadWholeFile(dir.File("native.mp3")).size());
-      result = 0;
+    const BenchGraph graphs[] = {BenchGraph::DeviceAlone, BenchGraph::WaveDestToNothing, BenchGraph::Wav,
+                                 BenchGraph::EncoderToNothing, BenchGraph::Mp3};
+    enum { kDevice, kWaveDest, kWav, kEncoder, kMp3 };
+    CFigure cpu[5];
+    CFigure classCpu, lameCpu, soxCpu;
+    // Each run's ratios of figures taken one after the other, under much the same load.
+    CFigure toClass, toLame, toSox;
+    enum { kWaveDestPart, kFileWriterPart, kAroundClassPart, kMp3WritingPart };
+    CFigure parts[4];
+    size_t baseline = 0, highest = 0;
+    bool complete = true;
+    for (int run = 0; run < repeats && complete; ++run) {
+      double now[5] = {};
+      for (int g = 0; g < 5 && complete; ++g) {
+        if (g == kMp3) baseline = WorkingSet();
+        CMemoryPeak peak;
+        now[g] = TimeGraph(capture, graphs[g], g == kMp3 ? mp3 : wav, frames);
+        const size_t top = peak.Stop();
+        if (g == kMp3) highest = std::max(highest, top);
+        complete = now[g] >= 0;
+        cpu[g].Add(now[g]);
+      }
+      if (!complete) break;
+      const std::string from = ShellQuote(UnixPath(wav));
+      const std::string lameCommand = "lame --quiet --noreplaygain --cbr -b 128 -q 5 -m j " + from + " " +
+                                      ShellQuote(UnixPath(dir.File("native.mp3")));
+      const std::string soxCommand = "sox " + from + " " + ShellQuote(UnixPath(dir.File("copy.wav")));
+      const double encoderClass = TimeEncoderClass(wav);
+      const double lame = LinuxCommandCpuSeconds(lameCommand, kTimeoutMs);
+      const double sox = LinuxCommandCpuSeconds(soxCommand, kTimeoutMs);
+      ::DeleteFileA(dir.File("copy.wav").c_str());
+      complete = encoderClass > 0 && lame > 0 && sox > 0;
+      classCpu.Add(encoderClass);
+      lameCpu.Add(lame);
+      soxCpu.Add(sox);
+      toClass.Add((now[kMp3] - now[kDevice]) / encoderClass);
+      toLame.Add(lame / (now[kMp3] - now[kDevice]));
+      toSox.Add((now[kWav] - now[kDevice]) / sox);
+      parts[kWaveDestPart].Add(now[kWaveDest] - now[kDevice]);
+      parts[kFileWriterPart].Add(now[kWav] - now[kWaveDest]);
+      parts[kAroundClassPart].Add(now[kEncoder] - now[kDevice] - encoderClass);
+      parts[kMp3WritingPart].Add(now[kMp3] - now[kEncoder]);
+    }
+    if (!complete) {
+      std::printf("a recording or an anchor did not complete\n");
     } else {
-      std::printf("a recording or native lame did not complete\n");
+      auto line = [&](const std::string& what, const CFigure& figure) {
+        std::printf("  %-62s %s s\n", what.c_str(), figure.Text(2).c_str());
+      };
+      for (int g = 0; g < 5; ++g) line(Describe(graphs[g]), cpu[g]);
+      line("anchor: the encoder class alone (libmp3lame, mingw, under Wine)", classCpu);
+      line("anchor: native lame 3.100 --noreplaygain --cbr -b 128 -q 5 -m j", lameCpu);
+      line("anchor: sox copy of the WAV file", soxCpu);
+
+      const double device = cpu[kDevice].Median();
+      const double buffers = seconds * 10;
+      std::printf("where the time goes (each the median of the runs' differences; per 100 ms buffer):\n");
+      auto part = [&](const char* what, double cpu) {
+        std::printf("  %-62s %6.2f s  %7.1f us\n", what, cpu, cpu * 1e6 / buffers);
+      };
+      part("the virtual device: copying its signal, delivering, pacing", device);
+      part("Wave Dest: copies to the File Writer's buffers, header rewrites", parts[kWaveDestPart].Median());
+      part("File Writer: the writes, and the written-file check", parts[kFileWriterPart].Median());
+      part("Lame MP3 around the encoder class: samples in, frames out, tag", parts[kAroundClassPart].Median());
+      part("the encoder class (libmp3lame)", classCpu.Median());
+      part("Wave Dest and File Writer for the MP3 frames", parts[kMp3WritingPart].Median());
+      TimeSingleOperations(dir);
+      std::printf("working set an MP3 recording adds: %.2f MB above %.2f MB (the real program: realtime_bench)\n",
+                  (double(highest) - double(baseline)) / 1048576, double(baseline) / 1048576);
+
+      PrintTarget("MP3 graph CPU / the encoder class alone, same PCM", toClass.Text(3),
+                  Format("graph %.2f s without the device (%.2f s with it), class %.2f s; %.0f s of audio; ratios "
+                         "of %d runs",
+                         cpu[kMp3].Median() - device, cpu[kMp3].Median(), classCpu.Median(), seconds, repeats),
+                  "at most 1.10", toClass.Median() <= 1.10);
+      PrintTarget("MP3 graph speed / native lame --noreplaygain, same PCM and settings", toLame.Text(2),
+                  Format("lame %.2f s, graph %.2f s without the device (%.2f s with it)", lameCpu.Median(),
+                         cpu[kMp3].Median() - device, cpu[kMp3].Median()),
+                  "1.0 or better", toLame.Median() >= 1.0);
+      PrintTarget("WAV graph CPU / a sox copy of the same PCM", toSox.Text(2),
+                  Format("graph %.2f s without the device (%.2f s with it), sox %.2f s", cpu[kWav].Median() - device,
+                         cpu[kWav].Median(), soxCpu.Median()),
+                  "at most 3", toSox.Median() <= 3.0);
+      std::printf("files: %zu bytes of MP3 from the graph, %zu from native lame; load now %s\n",
+                  ReadWholeFile(mp3).size(), ReadWholeFile(dir.File("native.mp3")).size(), LoadAverage().c_str());
+      result = 0;
     }
   }
   ::CoUninitialize();

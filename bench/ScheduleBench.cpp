@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/WindowMessages.h"
+#include "bench/BenchMeasures.h"
 #include "scheduler/TimeTrigger.h"
 
 namespace {
@@ -162,10 +163,11 @@ std::vector<double> MeasureTimerWakeUps() {
   return late;
 }
 
-void Report(const char* way, std::vector<double> late) {
+// Prints the line of one way; returns the share within 5 ms, in % (-1 when none fired).
+double Report(const char* way, std::vector<double> late) {
   if (late.empty()) {
     std::printf("%-28s no firings measured\n", way);
-    return;
+    return -1;
   }
   std::sort(late.begin(), late.end());
   const size_t n = late.size();
@@ -174,6 +176,7 @@ void Report(const char* way, std::vector<double> late) {
   const size_t within = static_cast<size_t>(std::count_if(late.begin(), late.end(), [](double ms) { return ms <= 5.0; }));
   std::printf("%-28s %6zu %9.2f %9.2f %9.2f %9.2f %10.1f %%\n", way, n, late.front(), median, late[p99], late.back(),
               100.0 * within / n);
+  return 100.0 * within / n;
 }
 
 }  // namespace
@@ -190,10 +193,16 @@ int main() {
               kTriggers, kEarliestMs, kLatestMs);
   std::printf("%-28s %6s %9s %9s %9s %9s %12s\n", "measured at", "count", "earliest", "median", "p99", "worst",
               "within 5 ms");
-  Report("worker (callback)", MeasureAtTheWorker(slots, random));
-  Report("main window (message)", MeasureAtTheWindow(slots, random));
-  Report("1 ms timer wake-up alone", MeasureTimerWakeUps());
-  std::printf("Aim: 99 %% within 5 ms. Lateness here is mostly how long a busy machine takes to wake a thread.\n");
+  const double worker = Report("worker (callback)", MeasureAtTheWorker(slots, random));
+  const double window = Report("main window (message)", MeasureAtTheWindow(slots, random));
+  const double timer = Report("1 ms timer wake-up alone", MeasureTimerWakeUps());
+  std::printf("Lateness here is mostly how long a busy machine takes to wake a thread; load %s.\n",
+              LoadAverage().c_str());
+  const std::string anchor = Format("the platform's 1 ms timer wake-up alone: %.1f %% within 5 ms", timer);
+  PrintTarget("schedule firings within 5 ms, where the worker notifies", Format("%.1f %%", worker), anchor, "99 %",
+              worker >= 99.0);
+  PrintTarget("schedule firings within 5 ms, where the main window hears", Format("%.1f %%", window), anchor, "99 %",
+              window >= 99.0);
   for (Slot& slot : slots) {
     slot.trigger.Cancel();
     ::CloseHandle(slot.fired);

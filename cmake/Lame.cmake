@@ -9,7 +9,8 @@ if(WIN32)
 else()
   set(_lame_arch native)
 endif()
-set(_lame_prefix ${SONDREL_CACHE_DIR}/lame-3.100-${_lame_arch})
+# The folder scripts/build-lame.sh builds into ("fast": LAME's own optimisation flags).
+set(_lame_prefix ${SONDREL_CACHE_DIR}/lame-3.100-fast-${_lame_arch})
 
 if(NOT EXISTS ${_lame_prefix}/.complete)
   message(STATUS "Building libmp3lame 3.100 for ${_lame_arch} into ${_lame_prefix}")

@@ -31,7 +31,12 @@ if [ ! -f "$src/.complete" ]; then
   touch "$src/.complete"
 fi
 
-prefix="$cache/lame-$version-$arch"
+# LAME's own optimisation for gcc, which its configure picks when no CFLAGS are given: about
+# 15 % less CPU per second of audio than -O2 here. -ffast-math lets the compiler reorder
+# floating-point arithmetic, so frames differ in their last bits from those of a -O2 build.
+# The flags name the cache folder: a library built with others is never taken for this one.
+cflags="-O3 -ffast-math -funroll-loops"
+prefix="$cache/lame-$version-fast-$arch"
 if [ ! -f "$prefix/.complete" ]; then
   rm -rf "$prefix" "$prefix-build"
   mkdir -p "$prefix-build"
@@ -39,13 +44,13 @@ if [ ! -f "$prefix/.complete" ]; then
   [ "$arch" != native ] && host=(--host="$arch")
   (
     cd "$prefix-build"
-    CC="$cc" CFLAGS="-O2" "$src/configure" "${host[@]}" --prefix="$prefix" \
+    CC="$cc" CFLAGS="$cflags" "$src/configure" "${host[@]}" --prefix="$prefix" \
       --disable-shared --enable-static --disable-frontend --disable-decoder
     make -j"$(nproc)"
     make install
-  ) >"$cache/lame-$version-$arch.log" 2>&1 || {
-    tail -n 40 "$cache/lame-$version-$arch.log" >&2
-    echo "build-lame: building libmp3lame for $arch failed (log: $cache/lame-$version-$arch.log)" >&2
+  ) >"$prefix.log" 2>&1 || {
+    tail -n 40 "$prefix.log" >&2
+    echo "build-lame: building libmp3lame for $arch failed (log: $prefix.log)" >&2
     exit 1
   }
   rm -rf "$prefix-build"

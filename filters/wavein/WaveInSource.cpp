@@ -10,6 +10,7 @@
 
 #include "filters/FilterClassIds.h"
 #include "filters/kit/MediaType.h"
+#include "filters/kit/ThreadName.h"
 #include "filters/wavein/SampleGain.h"
 
 const wchar_t kWaveInSourceName[] = L"Sondrel Audio Capture";
@@ -140,6 +141,7 @@ DWORD CWaveInSource::LostAfterMs() const {
 }
 
 void CWaveInSource::CaptureLoop() {
+  NameThisThread(L"Sondrel capture");
   std::unique_lock<std::mutex> lock(m_mutex);
   while (m_command != Command::Exit) {
     if (m_command != Command::Run) {
