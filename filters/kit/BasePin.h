@@ -128,8 +128,8 @@ class CBaseInputPin : public CWithInterfaces<CBasePin, IMemInputPin> {
 };
 
 // An output pin that delivers samples to a peer's IMemInputPin. It negotiates the allocator
-// (the peer's, else the platform's memory allocator; DecideBufferSize sets the sizes) and
-// commits it while the filter is not stopped.
+// (the kit's own, MemAllocator.h, else the peer's if the peer refuses it; DecideBufferSize
+// sets the sizes) and commits it while the filter is not stopped.
 class CBaseOutputPin : public CBasePin {
  public:
   CBaseOutputPin(CBaseFilter& filter, const wchar_t* name);
@@ -159,6 +159,8 @@ class CBaseOutputPin : public CBasePin {
  private:
   HRESULT TryConnection(IPin* receivePin, const AM_MEDIA_TYPE& type);
   HRESULT DecideAllocator(IMemInputPin* input);
+  // Sizes `allocator` and has the peer take it; on success it is this pin's.
+  HRESULT UseAllocator(IMemInputPin* input, IMemAllocator* allocator, ALLOCATOR_PROPERTIES request);
 
   CComPtr<IMemInputPin> m_input;
   CComPtr<IMemAllocator> m_allocator;

@@ -3,6 +3,7 @@
 #include <vfwmsgs.h>
 
 #include "filters/kit/BasePin.h"
+#include "filters/kit/MemAllocator.h"
 
 CBaseInputPin::CBaseInputPin(CBaseFilter& filter, const wchar_t* name)
     : CWithInterfaces(filter, name, PINDIR_INPUT) {}
@@ -31,8 +32,7 @@ STDMETHODIMP CBaseInputPin::GetAllocator(IMemAllocator** allocator) {
   if (!allocator) return E_POINTER;
   CAutoLock lock(m_filter.FilterLock());
   if (!m_allocator) {
-    HRESULT hr = ::CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                    m_allocator.PutVoid());
+    const HRESULT hr = CreateMemAllocator(m_allocator.Put());
     if (FAILED(hr)) return hr;
   }
   m_allocator.CopyTo(allocator);

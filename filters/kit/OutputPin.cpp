@@ -3,6 +3,7 @@
 #include <vfwmsgs.h>
 
 #include "filters/kit/BasePin.h"
+#include "filters/kit/MemAllocator.h"
 
 CBaseOutputPin::CBaseOutputPin(CBaseFilter& filter, const wchar_t* name)
     : CBasePin(filter, name, PINDIR_OUTPUT) {}
@@ -53,22 +54,21 @@ HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* input) {
   ALLOCATOR_PROPERTIES request{};
   input->GetAllocatorRequirements(&request);
   if (request.cbAlign == 0) request.cbAlign = 1;
-
+  // The kit's own allocator also where the peer offers the platform's, which costs kernel
+  // calls for every sample; the peer's serves a peer that will not take it.
   CComPtr<IMemAllocator> allocator;
-  if (SUCCEEDED(input->GetAllocator(allocator.Put())) && allocator) {
-    ALLOCATOR_PROPERTIES asked = request;
-    if (SUCCEEDED(DecideBufferSize(allocator.Get(), asked)) &&
-        SUCCEEDED(input->NotifyAllocator(allocator.Get(), FALSE))) {
-      m_allocator = allocator;
-      return S_OK;
-    }
-  }
-  HRESULT hr = ::CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                  allocator.PutVoid());
+  HRESULT hr = CreateMemAllocator(allocator.Put());
+  if (SUCCEEDED(hr)) hr = UseAllocator(input, allocator.Get(), request);
+  if (SUCCEEDED(hr)) return hr;
+  allocator.Reset();
+  if (FAILED(input->GetAllocator(allocator.Put())) || !allocator) return hr;
+  return UseAllocator(input, allocator.Get(), request);
+}
+
+HRESULT CBaseOutputPin::UseAllocator(IMemInputPin* input, IMemAllocator* allocator, ALLOCATOR_PROPERTIES request) {
+  HRESULT hr = DecideBufferSize(allocator, request);
   if (FAILED(hr)) return hr;
-  hr = DecideBufferSize(allocator.Get(), request);
-  if (FAILED(hr)) return hr;
-  hr = input->NotifyAllocator(allocator.Get(), FALSE);
+  hr = input->NotifyAllocator(allocator, FALSE);
   if (FAILED(hr)) return hr;
   m_allocator = allocator;
   return S_OK;
