@@ -91,7 +91,10 @@ TEST_P(KilledRecording, LeavesAFileWithAllButTheLastSecond) {
         EXPECT_NEAR(reported, truth, 2.0) << "the variable-rate tag";
       }
     }
-    EXPECT_LE(held, truth + 0.001);
+    // The device counts a buffer once the graph has taken it, so the kill can fall after the
+    // last buffer reached the file and before it was counted (likely when fed fast): the
+    // file may hold one 100 ms buffer more than the count, never more.
+    EXPECT_LE(held, truth + 0.1 + 0.001);
     EXPECT_GE(held, truth - 1.0) << "more than a second lost";
     worstMissing = std::max(worstMissing, truth - held);
   }
