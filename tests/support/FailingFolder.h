@@ -7,18 +7,15 @@
 // side); without them mounted() is false and error() says why.
 #include <string>
 
+#include "support/MountedFolder.h"
+
 enum class FolderFault { None, Gone, Unwritable, Failing };
 
-class FailingFolder {
+class FailingFolder : public MountedFolder {
  public:
   // `folder` and `store` are Windows paths under Wine; both are made when missing.
   FailingFolder(const std::string& folder, const std::string& store);
-  ~FailingFolder();
-  FailingFolder(const FailingFolder&) = delete;
-  FailingFolder& operator=(const FailingFolder&) = delete;
 
-  bool mounted() const { return m_mounted; }
-  const std::string& error() const { return m_error; }
   // From the next operation on, the folder fails as `fault` says (None: it works again).
   // Gone: everything, open files too, fails as if nothing were there; Unwritable: whatever
   // would change the folder or a file is refused; Failing: everything fails with an I/O error.
@@ -26,7 +23,4 @@ class FailingFolder {
 
  private:
   std::string m_control;
-  std::string m_unixFolder;
-  bool m_mounted = false;
-  std::string m_error;
 };

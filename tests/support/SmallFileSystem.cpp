@@ -2,34 +2,18 @@
 
 #include "support/LinuxCommand.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace {
-std::string Mount(const std::string& options, const std::string& unixPath) {
-  const LinuxCommandResult result = RunLinuxCommand("mount -t tmpfs -o " + options + " sondrel-test " + ShellQuote(unixPath));
-  return result.finished && result.exitCode == 0 ? std::string() : "mount: " + result.output;
+LinuxCommandResult MountTmpfs(const std::string& options, const std::string& unixPath) {
+  return RunLinuxCommand("mount -t tmpfs -o " + options + " sondrel-test " + ShellQuote(unixPath));
 }
 }  // namespace
 
-SmallFileSystem::SmallFileSystem(const std::string& folder, uint64_t bytes) {
-#ifdef _WIN32
-  ::CreateDirectoryA(folder.c_str(), nullptr);
-#endif
-  m_unixPath = UnixPath(folder);
-  if (m_unixPath.empty()) {
-    m_error = "no Linux path for " + folder;
-    return;
-  }
-  m_error = Mount("size=" + std::to_string(bytes), m_unixPath);
-  m_mounted = m_error.empty();
-}
-
-SmallFileSystem::~SmallFileSystem() {
-  if (m_mounted) RunLinuxCommand("umount " + ShellQuote(m_unixPath));
+SmallFileSystem::SmallFileSystem(const std::string& folder, uint64_t bytes) : MountedFolder(folder) {
+  if (!UnixFolder().empty()) TakeMountResult(MountTmpfs("size=" + std::to_string(bytes), UnixFolder()), "mount");
 }
 
 bool SmallFileSystem::Resize(uint64_t bytes) {
-  return m_mounted && Mount("remount,size=" + std::to_string(bytes), m_unixPath).empty();
+  if (!mounted()) return false;
+  const LinuxCommandResult result = MountTmpfs("remount,size=" + std::to_string(bytes), UnixFolder());
+  return result.finished && result.exitCode == 0;
 }
